@@ -1,0 +1,71 @@
+#pragma once
+// Attack lookup tables and magic-bitboard slider attacks. The computed tables
+// are filled by initAttackTables() (called from engine initialisation) and
+// only read afterwards, by every thread, without locks.
+
+#include <cstdint>
+
+#include "board/types.h"
+
+namespace AttackTables {
+
+extern Bitboard squareBit[64];
+extern Bitboard pawnAttacks[2][64];  // [colour][square]
+extern Bitboard knightAttacks[64];
+extern Bitboard kingAttacks[64];
+
+extern const Bitboard rookMask[64];
+extern const Bitboard bishopMask[64];
+extern const int rookShift[64];    // 64 - mask bits (64-bit index form), 32 - mask bits (32-bit form)
+extern const int bishopShift[64];
+extern const Bitboard rookMagic[64];
+extern const Bitboard bishopMagic[64];
+
+extern Bitboard rookAttackTable[102400];
+extern Bitboard bishopAttackTable[5248];
+extern Bitboard* rookAttackSlice[64];
+extern Bitboard* bishopAttackSlice[64];
+
+extern Bitboard between[64][64];
+extern Bitboard diagonalA1H8[64];
+extern Bitboard diagonalH1A8[64];
+
+constexpr Bitboard fileMask[8] = {
+    0x0101010101010101ULL << 0, 0x0101010101010101ULL << 1, 0x0101010101010101ULL << 2,
+    0x0101010101010101ULL << 3, 0x0101010101010101ULL << 4, 0x0101010101010101ULL << 5,
+    0x0101010101010101ULL << 6, 0x0101010101010101ULL << 7,
+};
+constexpr Bitboard rankMask[8] = {
+    0xffULL << 0,  0xffULL << 8,  0xffULL << 16, 0xffULL << 24,
+    0xffULL << 32, 0xffULL << 40, 0xffULL << 48, 0xffULL << 56,
+};
+
+}  // namespace AttackTables
+
+// Fills every computed table; the same result on every call.
+void initAttackTables();
+
+// Index of an occupancy subset within a square's slice.
+inline unsigned magicIndex(Bitboard occupancy, Bitboard magic, int shift) {
+#if defined(__x86_64__)
+    return unsigned((occupancy * magic) >> shift);
+#else
+    // 32-bit builds: two 32-bit products, shift = 32 - mask bits.
+    return (uint32_t(occupancy) * uint32_t(magic) ^
+            uint32_t(occupancy >> 32) * uint32_t(magic >> 32)) >> shift;
+#endif
+}
+
+inline Bitboard rookAttacks(int square, Bitboard occupied) {
+    using namespace AttackTables;
+    return rookAttackSlice[square][magicIndex(occupied & rookMask[square], rookMagic[square],
+                                              rookShift[square])];
+}
+
+inline Bitboard bishopAttacks(int square, Bitboard occupied) {
+    using namespace AttackTables;
+    return bishopAttackSlice[square][magicIndex(occupied & bishopMask[square],
+                                                bishopMagic[square], bishopShift[square])];
+}
+
+Bitboard queenAttacks(int square, Bitboard occupied);
