@@ -16,10 +16,29 @@ extern Bitboard kingAttacks[64];
 
 extern const Bitboard rookMask[64];
 extern const Bitboard bishopMask[64];
-extern const int rookShift[64];    // 64 - mask bits (64-bit index form), 32 - mask bits (32-bit form)
-extern const int bishopShift[64];
-extern const Bitboard rookMagic[64];
-extern const Bitboard bishopMagic[64];
+// Shifts and magics of both index forms are always present, so that a 64-bit
+// test binary can verify the i386 tables too; the names without a suffix are
+// the ones of this build's form (aliases cost nothing at run time).
+extern const int rookShift64[64];  // 64 - mask bits: one 64-bit product
+extern const int bishopShift64[64];
+extern const Bitboard rookMagic64[64];
+extern const Bitboard bishopMagic64[64];
+extern const int rookShift32[64];  // 32 - mask bits: two 32-bit products
+extern const int bishopShift32[64];
+extern const Bitboard rookMagic32[64];
+extern const Bitboard bishopMagic32[64];
+
+#if defined(__x86_64__)
+inline constexpr const int (&rookShift)[64] = rookShift64;
+inline constexpr const int (&bishopShift)[64] = bishopShift64;
+inline constexpr const Bitboard (&rookMagic)[64] = rookMagic64;
+inline constexpr const Bitboard (&bishopMagic)[64] = bishopMagic64;
+#else
+inline constexpr const int (&rookShift)[64] = rookShift32;
+inline constexpr const int (&bishopShift)[64] = bishopShift32;
+inline constexpr const Bitboard (&rookMagic)[64] = rookMagic32;
+inline constexpr const Bitboard (&bishopMagic)[64] = bishopMagic32;
+#endif
 
 extern Bitboard rookAttackTable[102400];
 extern Bitboard bishopAttackTable[5248];
