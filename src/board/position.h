@@ -46,10 +46,20 @@ struct Position {
     int32_t rookStart[2][2];  // [wing][colour]
     int32_t chess960;
     SearchThread* owner;
+    // Castling rights that survive a move from or to each square: a king or a
+    // castling rook standing on its start square takes its rights with it
+    // when it moves or is captured. Fixed by set-up, like the geometry above.
+    uint8_t castlingKept[64];
 
     // Set-up (position.cpp).
     void clear();
     void setup(const int8_t signedBoard[64], int side, int rights, int epFileValue, int halfmoves);
+    // The same, with the castling rook of each right chosen by file
+    // ([wing][colour], -1 = the outermost rook on that side of the king), as
+    // file-lettered castling fields name them. A right whose named file holds
+    // no own rook on that side of the king is dropped.
+    void setup(const int8_t signedBoard[64], int side, int rights, int epFileValue, int halfmoves,
+               const int rookFiles[2][2]);
     void setStartPosition();
 
     // Make and unmake (makemove.cpp): makeMove takes a pseudo-legal move and
