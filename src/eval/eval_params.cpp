@@ -1,0 +1,38 @@
+#include "eval/eval_params.h"
+
+#include "eval/weights.h"
+#include "foundation/config.h"
+#include "foundation/log.h"
+
+const char* const personalityKeys[EvalParams::ValueCount] = {
+    "PawnValue",       "KnightValue",     "BishopValue",         "RookValue",
+    "QueenValue",      "BishopPair",      "PawnDoubledMid",      "PawnDoubledEnd",
+    "PawnIsolatedMid", "PawnIsolatedEnd", "PawnBackwardMid",     "PawnBackwardEnd",
+    "RookOpenFileMid", "RookOpenFileEnd", "RookSemiOpenFileMid", "RookSemiOpenFileEnd",
+    "Rook7thRankMid",  "Rook7thRankEnd",  "KingSafetyOwn",       "KingSafetyOpp",
+    "MobilityOwn",     "MobilityOpp",     "Randomness",          "ReduceSpeed",
+};
+
+const int32_t personalityDefaults[EvalParams::ValueCount] = {
+    100, 325, 325, 500, 975, 50,   // piece values, bishop pair
+    10,  10,  20,  20,  10,  10,   // doubled, isolated, backward pawns
+    20,  20,  10,  10,  20,  20,   // rook on open, half-open file, seventh rank
+    100, 100, 100, 100, 0,   0,    // king safety, mobility, randomness, speed
+};
+
+bool EvalParams::loadPersonality(const std::string& path) {
+    Config config;
+    if (!config.readFile(path.c_str())) {
+        // Dropping a personality is a load of an unreadable path: back to
+        // the built-in weights, silently.
+        initEvalWeights(*this, false);
+        loaded = false;
+        return false;
+    }
+    logger.log(LogInfo, "load personality %s", path.c_str());
+    for (int i = 0; i < ValueCount; ++i)
+        values[i] = config.getInt(personalityKeys[i], personalityDefaults[i]);
+    initEvalWeights(*this, true);
+    loaded = true;
+    return true;
+}
