@@ -121,15 +121,21 @@ inline void addPromotionSet(const Position& pos, Bitboard destinations, int back
 // En-passant captures of colour Us, when the last move was a double push of
 // an enemy pawn that still stands behind an empty target square. A FEN may
 // name an impossible en-passant square; the pawn and emptiness tests keep
-// such a field from producing a move that would corrupt the board.
+// such a field from producing a move that would corrupt the board. Evasions
+// pass the checker as `victimFilter` and the interposition squares as
+// `targetFilter`: taking the checking pawn and landing on the checking line
+// both answer the check.
 template <int Us>
-inline void addEnPassant(const Position& pos, Bitboard victimFilter, MoveSink& out) {
+inline void addEnPassant(const Position& pos, Bitboard victimFilter, Bitboard targetFilter,
+                         MoveSink& out) {
     if (!pos.epFile)
         return;
     const int target = Us == White ? 39 + pos.epFile : 15 + pos.epFile;
     const int victim = Us == White ? target - 8 : target + 8;
-    const Bitboard victimBit = AttackTables::squareBit[victim] & victimFilter;
-    if (!(pos.pieces[Us ^ 1][Pawn] & victimBit) || (pos.occupied & AttackTables::squareBit[target]))
+    const Bitboard victimBit = AttackTables::squareBit[victim];
+    const Bitboard targetBit = AttackTables::squareBit[target];
+    if (!(pos.pieces[Us ^ 1][Pawn] & victimBit) || (pos.occupied & targetBit) ||
+        !((victimBit & victimFilter) | (targetBit & targetFilter)))
         return;
     Bitboard takers = pos.pieces[Us][Pawn] & AttackTables::pawnAttacks[Us ^ 1][target];
     while (takers) {
@@ -152,7 +158,7 @@ inline void addCaptures(const Position& pos, MoveSink& out) {
     const Bitboard right = advance<Us>(pawns, 9) & targets & G::rightMask;
     addPawnSet(pos, left & innerRanks, G::captureLeft, out);
     addPawnSet(pos, right & innerRanks, G::captureRight, out);
-    addEnPassant<Us>(pos, ~Bitboard(0), out);
+    addEnPassant<Us>(pos, ~Bitboard(0), 0, out);
     addPromotionSet<Underpromotions>(pos, left & G::lastRank, G::captureLeft, out);
     addPromotionSet<Underpromotions>(pos, right & G::lastRank, G::captureRight, out);
     addPromotionSet<Underpromotions>(pos, advance<Us>(pawns, 8) & ~pos.occupied & G::lastRank, G::forward,

@@ -50,7 +50,7 @@ inline void addEvasions(const Position& pos, MoveSink& out) {
     const Bitboard right = advance<Us>(pawns, 9) & checkers & G::rightMask;
     addPawnSet(pos, left & innerRanks, G::captureLeft, out);
     addPawnSet(pos, right & innerRanks, G::captureRight, out);
-    addEnPassant<Us>(pos, checkers, out);
+    addEnPassant<Us>(pos, checkers, blocks, out);
     addPromotionSet<Underpromotions>(pos, left & G::lastRank, G::captureLeft, out);
     addPromotionSet<Underpromotions>(pos, right & G::lastRank, G::captureRight, out);
 

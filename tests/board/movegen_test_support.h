@@ -1,0 +1,182 @@
+#pragma once
+// Shared support for the move-generation tests: positions from FEN, move
+// text, a reference perft and the perft data files.
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "board/attacks.h"
+#include "board/position.h"
+#include "board/types.h"
+
+namespace movegen_test {
+
+inline void ensureTables() {
+    static const bool built = (initAttackTables(), true);
+    (void)built;
+}
+
+// Minimal FEN reader for the tests: board, side, castling (KQkq or rook
+// files), en passant.
+inline bool positionFromFen(const std::string& fen, Position& pos) {
+    ensureTables();
+    std::istringstream in(fen);
+    std::string boardText, side = "w", castling = "-", ep = "-";
+    in >> boardText >> side >> castling >> ep;
+    int8_t board[64] = {};
+    int rank = 7, file = 0;
+    int kingFile[2] = {4, 4};
+    for (char c : boardText) {
+        if (c == '/') {
+            --rank;
+            file = 0;
+        } else if (c >= '1' && c <= '8') {
+            file += c - '0';
+        } else {
+            const std::string letters = "pnbrqk";
+            const auto lower = letters.find(char(c | 0x20));
+            if (lower == std::string::npos || file > 7 || rank < 0)
+                return false;
+            const int type = int(lower) + 1;
+            const bool white = c < 'a';
+            board[rank * 8 + file] = int8_t(white ? type : -type);
+            if (type == King)
+                kingFile[white ? White : Black] = file;
+            ++file;
+        }
+    }
+    int rights = 0;
+    for (char c : castling) {
+        if (c == 'K') rights |= WhiteShort;
+        else if (c == 'Q') rights |= WhiteLong;
+        else if (c == 'k') rights |= BlackShort;
+        else if (c == 'q') rights |= BlackLong;
+        else if (c >= 'A' && c <= 'H') rights |= (c - 'A' >= kingFile[White]) ? WhiteShort : WhiteLong;
+        else if (c >= 'a' && c <= 'h') rights |= (c - 'a' >= kingFile[Black]) ? BlackShort : BlackLong;
+    }
+    const int epFile = (ep.size() == 2 && ep[0] >= 'a' && ep[0] <= 'h') ? ep[0] - 'a' + 1 : 0;
+    pos.clear();
+    pos.setup(board, side == "b" ? Black : White, rights, epFile, 0);
+    return true;
+}
+
+inline Position fromFen(const std::string& fen) {
+    Position pos;
+    if (!positionFromFen(fen, pos))
+        pos.clear();
+    return pos;
+}
+
+inline std::string squareText(int square) {
+    return std::string(1, char('a' + fileOf(square))) + char('1' + rankOf(square));
+}
+
+// Coordinate text; castling shows the king taking its rook, as stored.
+inline std::string moveText(Move move) {
+    std::string text = squareText(moveFrom(move)) + squareText(moveTo(move));
+    if (movePromotion(move))
+        text += "0pnbrqk"[movePromotion(move)];
+    return text;
+}
+
+inline std::vector<Move> movesOf(const ScoredMove* list, int count) {
+    std::vector<Move> moves;
+    for (int i = 0; i < count; ++i)
+        moves.push_back(list[i].move);
+    return moves;
+}
+
+inline std::string listText(const std::vector<Move>& moves) {
+    std::string text;
+    for (Move m : moves) {
+        if (!text.empty())
+            text += ' ';
+        text += moveText(m);
+    }
+    return text;
+}
+
+inline std::vector<Move> pseudoLegalMoves(const Position& pos) {
+    ScoredMove list[MaxMoves];
+    return movesOf(list, pos.generateMoves(list, pos.inCheck()));
+}
+
+inline std::vector<Move> legalMoves(Position& pos) {
+    ScoredMove list[MaxMoves];
+    return movesOf(list, pos.generateLegalMoves(list, pos.inCheck()));
+}
+
+// Every pseudo-legal move of the side to move that is not an evasion shortcut:
+// captures followed by quiet moves, whatever the check state.
+inline std::vector<Move> capturesAndQuiets(const Position& pos) {
+    ScoredMove list[MaxMoves];
+    int n = pos.sideToMove == White ? pos.generateCapturesWhite(list) : pos.generateCapturesBlack(list);
+    n += pos.sideToMove == White ? pos.generateQuietsWhite(list + n) : pos.generateQuietsBlack(list + n);
+    return movesOf(list, n);
+}
+
+// Reference perft: every pseudo-legal move is made and kept when the mover's
+// king is not attacked afterwards.
+inline uint64_t perft(Position& pos, int depth) {
+    ScoredMove list[MaxMoves];
+    const int mover = pos.sideToMove;
+    const int count = pos.generateMoves(list, pos.inCheck());
+    uint64_t nodes = 0;
+    for (int i = 0; i < count; ++i) {
+        UndoRecord undo;
+        pos.makeMove(list[i].move, undo);
+        if (!pos.isAttacked(pos.kingSquare[mover], mover ^ 1))
+            nodes += depth <= 1 ? 1 : perft(pos, depth - 1);
+        pos.unmakeMove(list[i].move, undo);
+    }
+    return nodes;
+}
+
+struct PerftCase {
+    std::string id;
+    std::string fen;
+    std::vector<std::pair<int, uint64_t>> counts;  // (depth, leaves), ascending depth
+};
+
+inline std::vector<PerftCase> readPerftFile(const std::string& path) {
+    std::vector<PerftCase> cases;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        std::istringstream words(line);
+        std::string key;
+        words >> key;
+        if (key == "id") {
+            cases.push_back(PerftCase{});
+            words >> cases.back().id;
+        } else if (key == "epd" && !cases.empty()) {
+            std::getline(words >> std::ws, cases.back().fen);
+        } else if (key == "perft" && !cases.empty()) {
+            int depth = 0;
+            unsigned long long leaves = 0;
+            words >> depth >> leaves;
+            cases.back().counts.emplace_back(depth, leaves);
+        }
+    }
+    return cases;
+}
+
+// Leaf budget of the published-count tests; sanitizer runs lower it.
+inline uint64_t perftNodeBudget() {
+    const char* text = std::getenv("VORLIX_PERFT_MAX_NODES");
+    if (text && *text) {
+        char* end = nullptr;
+        const unsigned long long value = std::strtoull(text, &end, 10);
+        if (end && *end == '\0' && value > 0)
+            return value;
+    }
+    return 10000000;
+}
+
+}  // namespace movegen_test
