@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "board/attacks.h"
+#include "board/fen.h"
 #include "board/position.h"
 #include "board/types.h"
 
@@ -20,47 +21,13 @@ inline void ensureTables() {
     (void)built;
 }
 
-// Minimal FEN reader for the tests: board, side, castling (KQkq or rook
-// files), en passant.
 inline bool positionFromFen(const std::string& fen, Position& pos) {
     ensureTables();
-    std::istringstream in(fen);
-    std::string boardText, side = "w", castling = "-", ep = "-";
-    in >> boardText >> side >> castling >> ep;
-    int8_t board[64] = {};
-    int rank = 7, file = 0;
-    int kingFile[2] = {4, 4};
-    for (char c : boardText) {
-        if (c == '/') {
-            --rank;
-            file = 0;
-        } else if (c >= '1' && c <= '8') {
-            file += c - '0';
-        } else {
-            const std::string letters = "pnbrqk";
-            const auto lower = letters.find(char(c | 0x20));
-            if (lower == std::string::npos || file > 7 || rank < 0)
-                return false;
-            const int type = int(lower) + 1;
-            const bool white = c < 'a';
-            board[rank * 8 + file] = int8_t(white ? type : -type);
-            if (type == King)
-                kingFile[white ? White : Black] = file;
-            ++file;
-        }
-    }
-    int rights = 0;
-    for (char c : castling) {
-        if (c == 'K') rights |= WhiteShort;
-        else if (c == 'Q') rights |= WhiteLong;
-        else if (c == 'k') rights |= BlackShort;
-        else if (c == 'q') rights |= BlackLong;
-        else if (c >= 'A' && c <= 'H') rights |= (c - 'A' >= kingFile[White]) ? WhiteShort : WhiteLong;
-        else if (c >= 'a' && c <= 'h') rights |= (c - 'a' >= kingFile[Black]) ? BlackShort : BlackLong;
-    }
-    const int epFile = (ep.size() == 2 && ep[0] >= 'a' && ep[0] <= 'h') ? ep[0] - 'a' + 1 : 0;
+    FenFields fields;
+    if (!parseFen(fen.c_str(), fields))
+        return false;
     pos.clear();
-    pos.setup(board, side == "b" ? Black : White, rights, epFile, 0);
+    setupFromFen(pos, fields);
     return true;
 }
 
