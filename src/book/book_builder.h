@@ -1,0 +1,46 @@
+#pragma once
+// Counts the (position, move) pairs of the first moves of PGN games and
+// writes them as an opening book file.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "book/opening_book.h"
+#include "book/pgn_handler.h"
+
+class BookBuilder : public PgnHandler {
+public:
+    static constexpr int32_t initialCapacity = 0x100000;  // 1,048,576 slots
+
+    std::string bookPath;
+    int32_t minCount;  // games a pair needs to enter the book
+    int32_t depth;     // a move is counted while the reader's move counter is below it
+    int32_t result = 0;  // 0 draw or unknown, 1 white won, 2 black won
+    int32_t capacity = 0;
+    int32_t indexMask = 0;
+    std::unique_ptr<BookEntry[]> table;  // open addressing; key 0 marks a free slot
+    uint64_t currentKey = 0;  // key of the reader's position before the next move
+    int32_t used = 0;         // occupied slots
+    uint64_t droppedPairs = 0;  // pairs lost for want of memory
+    bool written = false;       // the last endFile wrote a complete book file
+
+    BookBuilder(const std::string& path, int32_t depthLimit, int32_t minimumCount);
+
+    void beginFile(PgnReader& reader) override;
+    void endFile(PgnReader& reader) override;
+    void gameStart(PgnReader& reader) override;
+    void onMove(PgnReader& reader, const PgnMoveToken& token, Move move,
+                const char* comment) override;
+
+    // Counts one pair with the given score for the game; false when it had
+    // to be dropped because the table could not grow.
+    bool addPair(uint64_t key, Move move, int score);
+
+private:
+    bool grow();
+};
+
+// Writes the header and the entries in the book file layout. False, with the
+// partial file removed and a message logged, when anything fails.
+bool writeBookFile(const std::string& path, const BookEntry* entries, int32_t count);

@@ -1,0 +1,90 @@
+#pragma once
+// A one-pass PGN reader: a byte-at-a-time lexer splits the file into games,
+// tags, comments, NAGs and move tokens; when a game is closed its SAN moves
+// are resolved on the reader's own position and reported to a PgnHandler.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "board/position.h"
+#include "book/pgn_handler.h"
+
+struct PgnTag {
+    std::string name;
+    std::string value;  // the text between the quotes, escapes resolved
+};
+
+struct PgnMoveToken {
+    std::string san;      // the SAN text as written, move number removed
+    int16_t comment = 0;  // 1-based index into the game's comments, 0 for none
+    uint8_t nags[4] = {0, 0, 0, 0};  // NAGs after the move; 0 marks a free slot
+};
+
+struct PgnGame {
+    std::vector<PgnTag> tags;
+    std::vector<PgnMoveToken> tokens;  // main line only
+    std::vector<Move> moves;           // resolved moves
+    std::vector<std::string> comments;
+
+    // Empties the lists, keeping their storage for the next game.
+    void clear();
+};
+
+class PgnReader {
+public:
+    enum Mode { Dispatch, TagText, CommentText, MoveText };
+
+    static constexpr size_t readBlockSize = 4096;
+
+    std::string path;
+    PgnGame game;
+    std::string token;   // text of the current tag, comment or move token
+    int line = 0;        // line counter, from 0
+    int elementLine = 0; // line where the current element began
+    bool inTagSection = false;
+    bool gameOpen = false;  // the current game's tag section has ended
+    int variationDepth = 0;
+    bool errorFlag = false;
+    int side = White;  // side of the move being resolved
+    int commentCount = 0;
+    int ply = 0;  // move counter of the move being resolved
+    int moveNumber = 0;
+    Mode mode = Dispatch;
+    bool atElementStart = false;
+    bool quoted = false;
+    bool escaped = false;  // a backslash inside a quoted tag value
+    size_t tagNameLength = 0;
+    int gameNumber = 0;  // games closed so far; the first game is game 0
+    Position position;
+    PgnHandler* handler;
+
+    // position must be usable: the attack tables are built.
+    PgnReader(const std::string& pgnPath, PgnHandler& eventHandler);
+
+    // Reads the whole file and sends the events. False (after onError code
+    // 0) when the file cannot be opened.
+    bool readFile();
+
+    // Ends a game's tag section: sets the position up and sends gameStart.
+    void endOfTags();
+
+    // Plays the game's tokens on the position (SAN resolution).
+    void resolveMoves();
+
+private:
+    void reset();
+    void feed(unsigned char byte);
+    bool onChar(char c);
+    void onTagChar(char c);
+    void onCommentChar(char c);
+    void onMoveTextChar(char c);
+    void startGameIfNeeded();
+    void finishTag();
+    void finishComment();
+    void finishMoveToken();
+    void closeGame();
+    void endOfFile();
+
+    bool previousWasCarriageReturn = false;
+};
