@@ -14,7 +14,7 @@ echo "== address and undefined-behaviour sanitizers"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLIX_ALL_VARIANTS=OFF \
       -DVORLIX_BENCH=OFF -DVORLIX_SANITIZE=address,undefined >/dev/null
 cmake --build build-asan -j "$jobs"
-(cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest -j "$jobs" --output-on-failure)
+(cd build-asan && VORLIX_PERFT_MAX_NODES=200000 ASAN_OPTIONS=detect_leaks=1 ctest -j "$jobs" --output-on-failure)
 
 echo "== thread sanitizer"
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLIX_ALL_VARIANTS=OFF \
