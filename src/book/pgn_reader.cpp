@@ -109,6 +109,7 @@ bool PgnReader::readFile() {
 void PgnReader::feed(unsigned char byte) {
     char c;
     // A line ends at a carriage return, a line feed, or the pair of both.
+    bool lineBreak = byte == '\r' || byte == '\n';
     if (byte == '\r') {
         ++line;
         previousWasCarriageReturn = true;
@@ -119,6 +120,14 @@ void PgnReader::feed(unsigned char byte) {
         previousWasCarriageReturn = false;
         // Control characters and everything outside plain ASCII read as blanks.
         c = byte < 32 || byte >= 128 ? ' ' : char(byte);
+    }
+    // A tag pair stands on one line: a value whose closing quote is missing
+    // ends with its line instead of swallowing the games after it.
+    if (lineBreak && mode == TagText && quoted) {
+        token.push_back('"');
+        finishTag();
+        mode = Dispatch;
+        return;
     }
     switch (mode) {
         case Dispatch: onChar(c); break;

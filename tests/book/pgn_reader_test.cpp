@@ -1,0 +1,377 @@
+// The PGN lexer, game boundaries, tags, comments, NAGs and error reports.
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+#include "book_test_support.h"
+
+using book_test::LogCapture;
+using book_test::readPgnText;
+using book_test::RecordingHandler;
+
+namespace {
+
+constexpr Move e2e4 = makeMove(E2, E4, Pawn);
+
+std::vector<std::string> sansOf(const book_test::RecordedGame& game) {
+    std::vector<std::string> sans;
+    for (const auto& move : game.moves)
+        sans.push_back(move.san);
+    return sans;
+}
+
+}  // namespace
+
+TEST(PgnReader, ReportsTagsCommentsAndMovesInOrder) {
+    RecordingHandler handler;
+    ASSERT_TRUE(readPgnText("order",
+                            "[Event \"Casual Game\"]\n[Result \"1-0\"]\n\n"
+                            "1. e4 { good move } e5 2. Nf3 Nc6 3. Bb5 a6 4. O-O 1-0\n",
+                            handler));
+    std::vector<std::string> expected = {
+        "beginFile",     "tag Event=Casual Game", "tag Result=1-0", "gameStart",
+        "comment good move ", "move e4",  "move e5", "move Nf3", "move Nc6", "move Bb5",
+        "move a6",       "move O-O", "gameEnd", "endFile"};
+    EXPECT_EQ(handler.events, expected);
+    ASSERT_EQ(handler.games.size(), 1u);
+    const auto& moves = handler.games[0].moves;
+    ASSERT_EQ(moves.size(), 7u);
+    const Move words[] = {e2e4,
+                          makeMove(E7, E5, Pawn),
+                          makeMove(G1, F3, Knight),
+                          makeMove(B8, C6, Knight),
+                          makeMove(F1, B5, Bishop),
+                          makeMove(A7, A6, Pawn),
+                          makeMove(E1, H1, King) | CastlingFlag};
+    const int plies[] = {0, 1, 1, 2, 2, 3, 3};
+    for (size_t i = 0; i < moves.size(); ++i) {
+        EXPECT_EQ(moves[i].move, words[i]) << i;
+        EXPECT_EQ(moves[i].ply, plies[i]) << i;
+        EXPECT_EQ(moves[i].side, i % 2 == 0 ? White : Black) << i;
+    }
+    EXPECT_EQ(moves[0].comment, "good move ");
+    EXPECT_EQ(moves[1].comment, "-");
+    EXPECT_TRUE(handler.errors.empty());
+}
+
+TEST(PgnReader, TagValues) {
+    struct TagCase {
+        const char* text;
+        const char* name;
+        const char* value;
+    };
+    const TagCase cases[] = {
+        {"[Event \"Casual Game\"]", "Event", "Casual Game"},
+        {"[Event  \"Casual\"]", "Event", "\"Casual"},  // the second blank shifts the value
+        {"[Annotator \"A \\\"B\\\" C\"]", "Annotator", "A \"B\" C"},
+        {"[Site \"back\\\\slash\"]", "Site", "back\\slash"},
+        {"[Round \"x]y\"]", "Round", "x]y"},
+        {"[Date \"\"]", "Date", ""},
+        {"[A]", "A", ""},
+        {"[Ab ]", "Ab", ""},
+        {"[Ab x]", "Ab", ""},
+        {"[Event \"no closing quote\n", "Event", "no closing quote"},  // ends at the line end
+        {"[Ab \"\"]", "Ab", ""},
+        {"[  White \"Far away\"]", "White", "Far away"},
+    };
+    std::string longValue(3000, 'v');
+    for (const TagCase& c : cases) {
+        RecordingHandler handler;
+        ASSERT_TRUE(readPgnText("tag", std::string(c.text) + "\n1. e4 *\n", handler));
+        ASSERT_EQ(handler.tags.size(), 1u) << c.text;
+        EXPECT_EQ(handler.tags[0].first, c.name) << c.text;
+        EXPECT_EQ(handler.tags[0].second, c.value) << c.text;
+        EXPECT_EQ(handler.games.at(0).moves.size(), 1u) << c.text;
+    }
+    RecordingHandler handler;
+    ASSERT_TRUE(readPgnText("longtag", "[Event \"" + longValue + "\"]\n*\n", handler));
+    ASSERT_EQ(handler.tags.size(), 1u);
+    EXPECT_EQ(handler.tags[0].second, longValue);
+}
+
+TEST(PgnReader, MoveNumbersVariationsAndResults) {
+    RecordingHandler handler;
+    ASSERT_TRUE(readPgnText("numbers",
+                            "[Event \"x\"]\n1.e4 c5 (1... e5 2. Nf3 {inside} $5) 2. Nf3 2... d6 "
+                            "3. d4 3. cxd4 1/2-1/2\n",
+                            handler));
+    ASSERT_EQ(handler.games.size(), 1u);
+    std::vector<std::string> expected = {"e4", "c5", "Nf3", "d6", "d4", "cxd4"};
+    EXPECT_EQ(sansOf(handler.games[0]), expected);
+    // The comment of the variation is kept and attached to the main-line move
+    // read last; the variation's NAG is dropped.
+    EXPECT_EQ(handler.games[0].moves[1].comment, "inside");
+    EXPECT_TRUE(handler.nags.empty());
+    EXPECT_TRUE(handler.errors.empty());
+}
+
+TEST(PgnReader, NagsAttachToTheMoveBeforeThem) {
+    RecordingHandler handler;
+    ASSERT_TRUE(readPgnText("nags", "[Event \"x\"]\n$3 {before} 1. e4 $1 $14 $2 $3 $4 e5{after}*",
+                            handler));
+    EXPECT_EQ(handler.nags, (std::vector<int>{3, 1, 14, 2, 3, 4}));
+    ASSERT_EQ(handler.games.size(), 1u);
+    const auto& moves = handler.games[0].moves;
+    ASSERT_EQ(moves.size(), 2u);
+    // A fifth NAG on one move is reported but not stored; a NAG or comment
+    // before the first move belongs to no move.
+    EXPECT_EQ(moves[0].nags, (std::vector<int>{1, 14, 2, 3}));
+    EXPECT_EQ(moves[0].comment, "-");
+    EXPECT_EQ(moves[1].comment, "after");
+    EXPECT_EQ(handler.comments, (std::vector<std::string>{"before", "after"}));
+}
+
+TEST(PgnReader, EveryTagSectionClosesTheGameBeforeIt) {
+    RecordingHandler handler;
+    int closed = 0;
+    // The first game has neither move numbers nor comments.
+    ASSERT_TRUE(readPgnText("close",
+                            "[Event \"A\"]\n[Result \"0-1\"]\n\ne4 e5 *\n\n"
+                            "[Event \"B\"]\n[Result \"1-0\"]\n\n*\n\n"
+                            "[Event \"C\"]\n\n1. d4 d5 1-0\n",
+                            handler, &closed));
+    EXPECT_EQ(closed, 3);
+    ASSERT_EQ(handler.games.size(), 3u);
+    for (const auto& game : handler.games)
+        EXPECT_TRUE(game.ended);
+    EXPECT_EQ(handler.games[0].tagsAtStart.size(), 2u);
+    EXPECT_EQ(handler.games[1].tagsAtStart.at(0).second, "B");
+    EXPECT_EQ(handler.games[1].tagsAtStart.at(1).second, "1-0");
+    EXPECT_TRUE(handler.games[1].moves.empty());
+    EXPECT_EQ(sansOf(handler.games[0]), (std::vector<std::string>{"e4", "e5"}));
+    EXPECT_EQ(sansOf(handler.games[2]), (std::vector<std::string>{"d4", "d5"}));
+}
+
+TEST(PgnReader, MoveTextWithoutTagsStartsAGameFromTheStartPosition) {
+    RecordingHandler handler;
+    ASSERT_TRUE(readPgnText("notags", "1. e4 e5 2. Nf3 *\n", handler));
+    ASSERT_EQ(handler.games.size(), 1u);
+    EXPECT_EQ(handler.games[0].startKey, book_test::startPosition().key);
+    EXPECT_NE(handler.games[0].startKey, 0u);
+    EXPECT_EQ(handler.games[0].moves.size(), 3u);
+    EXPECT_EQ(handler.events.front(), "beginFile");
+    EXPECT_EQ(handler.events[1], "gameStart");
+}
+
+TEST(PgnReader, VariationDepthIsKeptPerGameAndNeverNegative) {
+    RecordingHandler handler;
+    ASSERT_TRUE(readPgnText("depth",
+                            "[Event \"A\"]\n1. e4 (1. d4 d5 *\n\n"  // unbalanced: never closed
+                            "[Event \"B\"]\n1. d4 ) ) d5 2. c4 *\n\n"  // stray closers
+                            "[Event \"C\"]\n1. c4 e5 *\n",
+                            handler));
+    ASSERT_EQ(handler.games.size(), 3u);
+    EXPECT_EQ(sansOf(handler.games[0]), (std::vector<std::string>{"e4"}));
+    EXPECT_EQ(sansOf(handler.games[1]), (std::vector<std::string>{"d4", "d5", "c4"}));
+    EXPECT_EQ(sansOf(handler.games[2]), (std::vector<std::string>{"c4", "e5"}));
+}
+
+TEST(PgnReader, TokenAtTheEndOfTheFileIsStillAMove) {
+    RecordingHandler handler;
+    ASSERT_TRUE(readPgnText("eof", "[Event \"x\"]\n\n1. e4 e5 2. Nf3", handler));
+    ASSERT_EQ(handler.games.size(), 1u);
+    EXPECT_EQ(sansOf(handler.games[0]), (std::vector<std::string>{"e4", "e5", "Nf3"}));
+    EXPECT_EQ(handler.events.back(), "endFile");
+    EXPECT_EQ(handler.events[handler.events.size() - 2], "gameEnd");
+}
+
+TEST(PgnReader, ErrorsNameTheGamePlyAndLine) {
+    LogCapture log("pgn_errors");
+    RecordingHandler handler;
+    // Carriage-return line feed line ends; lines count from 0.
+    ASSERT_TRUE(readPgnText("errors",
+                            "[Event \"A\"]\r\n\r\n1. e4 e5 2. Nf3 Nc6\r\n3. Nf3 Nf6 *\r\n\r\n"
+                            "[Event \"B\"]\r\n\r\n1. e4 e5 2. Kf3 Nc6 *\r\n\r\n"
+                            "[Event \"C\"]\r\n\r\n1. d4 d5 *\r\n",
+                            handler));
+    ASSERT_EQ(handler.errors.size(), 2u);
+    // 3. Nf3 names no knight that reaches f3 (g1 already moved there).
+    EXPECT_EQ(handler.errors[0].code, PgnErrorParseMove);
+    EXPECT_EQ(handler.errors[0].text, "Nf3");
+    EXPECT_EQ(handler.errors[0].game, 0);
+    EXPECT_EQ(handler.errors[0].ply, 2);
+    EXPECT_EQ(handler.errors[0].line, 3);  // the line of the game's last move-text element
+    // 2. Kf3: the king on e1 does not reach f3.
+    EXPECT_EQ(handler.errors[1].code, PgnErrorParseMove);
+    EXPECT_EQ(handler.errors[1].game, 1);
+    ASSERT_EQ(handler.games.size(), 3u);
+    EXPECT_EQ(handler.games[0].moves.size(), 4u);  // the moves before the bad one
+    EXPECT_EQ(handler.games[1].moves.size(), 2u);
+    EXPECT_EQ(handler.games[2].moves.size(), 2u);  // the next game starts afresh
+    EXPECT_TRUE(log.contains("Chess PGN : Error parsing move 'Nf3' in game 0 at ply 2, line 3"));
+}
+
+TEST(PgnReader, IllegalMovesAreInvalidAndStopTheGame) {
+    LogCapture log("pgn_invalid");
+    struct IllegalCase {
+        const char* moves;
+        const char* bad;
+        int ply;
+        size_t played;
+    };
+    const IllegalCase cases[] = {
+        {"1. Nd2", "Nd2", 0, 0},                 // onto an own pawn
+        {"1. exd3", "exd3", 0, 0},               // a pawn capture with nothing to take
+        {"1. e4 d5 2. cxd5", "cxd5", 1, 2},      // no pawn on the c-file can take
+        {"1. O-O", "O-O", 0, 0},                 // castling through its own pieces
+        {"1. e4 e5 2. Ke2 Nc6 3. O-O", "O-O", 2, 4},  // the king has moved
+        {"1. d4 e5 2. Nd2 Bb4 3. Nb3", "Nb3", 2, 4},  // a pinned knight
+    };
+    for (const IllegalCase& c : cases) {
+        RecordingHandler handler;
+        ASSERT_TRUE(readPgnText("illegal", std::string("[Event \"x\"]\n") + c.moves + " *\n",
+                                handler));
+        ASSERT_EQ(handler.errors.size(), 1u) << c.moves;
+        EXPECT_EQ(handler.errors[0].code, PgnErrorInvalidMove) << c.moves;
+        EXPECT_EQ(handler.errors[0].text, c.bad) << c.moves;
+        EXPECT_EQ(handler.errors[0].ply, c.ply) << c.moves;
+        ASSERT_EQ(handler.games.size(), 1u);
+        EXPECT_EQ(handler.games[0].moves.size(), c.played) << c.moves;
+        // The rejected move never reaches the board.
+        if (c.played == 0) {
+            EXPECT_EQ(handler.games[0].finalFen,
+                      "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0");
+        }
+    }
+    EXPECT_TRUE(log.contains("Chess PGN : Invalid move 'Nd2' in game 0 at ply 0, line 1"));
+}
+
+TEST(PgnReader, FenTagSetsTheStartAndABadOneSkipsTheGame) {
+    LogCapture log("pgn_fen");
+    RecordingHandler handler;
+    ASSERT_TRUE(readPgnText(
+        "fen",
+        "[FEN \"4k3/8/8/8/8/8/4P3/4K3 b - - 0 1\"]\n\n1... Kd7 2. e4 *\n\n"
+        "[FEN \"not a position\"]\n\n1. e4 e5 *\n\n"
+        "[FEN \"\"]\n\n1. e4 *\n",
+        handler));
+    ASSERT_EQ(handler.games.size(), 3u);
+    EXPECT_EQ(handler.games[0].startSide, Black);
+    ASSERT_EQ(handler.games[0].moves.size(), 2u);
+    EXPECT_EQ(handler.games[0].moves[0].ply, 1);  // black's first move
+    EXPECT_EQ(handler.games[0].moves[1].ply, 1);
+    EXPECT_EQ(handler.games[0].finalFen, "8/3k4/8/8/4P3/8/8/4K3 b - e3 0");
+    EXPECT_TRUE(handler.games[1].moves.empty());
+    EXPECT_TRUE(handler.errors.empty());
+    EXPECT_TRUE(log.contains("Invalid FEN string : 'not a position'"));
+    EXPECT_EQ(handler.games[2].moves.size(), 1u);  // an empty FEN is the start position
+}
+
+TEST(PgnReader, MissingFileSendsOnlyTheError) {
+    LogCapture log("pgn_missing");
+    RecordingHandler handler;
+    book_test::ensureTables();
+    std::string path = book_test::tempPath("no_such_file.pgn");
+    PgnReader reader(path, handler);
+    EXPECT_FALSE(reader.readFile());
+    EXPECT_EQ(handler.events, (std::vector<std::string>{"error 0"}));
+    EXPECT_TRUE(log.contains("Chess PGN : File not found \"" + path + "\""));
+}
+
+// Every PGN file of the shared test data reads to its last move.
+TEST(PgnReader, TestDataGamesReplayToTheirEnd) {
+    std::string dir = VORLIX_TESTDATA_DIR;
+    DIR* listing = opendir(dir.c_str());
+    ASSERT_NE(listing, nullptr) << dir;
+    std::vector<std::string> files;
+    while (dirent* entry = readdir(listing)) {
+        std::string name = entry->d_name;
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".pgn") == 0)
+            files.push_back(name);
+    }
+    closedir(listing);
+    std::sort(files.begin(), files.end());
+    ASSERT_GE(files.size(), 6u);
+
+    book_test::ensureTables();
+    size_t gamesSeen = 0;
+    for (const std::string& name : files) {
+        RecordingHandler handler;
+        PgnReader reader(dir + "/" + name, handler);
+        ASSERT_TRUE(reader.readFile()) << name;
+        ASSERT_FALSE(handler.games.empty()) << name;
+        gamesSeen += handler.games.size();
+        for (const auto& error : handler.errors) {
+            // The one move that is not chess: a null move written as Z0.
+            EXPECT_EQ(name, "anastasian-lewis.pgn") << error.text;
+            EXPECT_EQ(error.text, "Z0");
+            EXPECT_EQ(error.code, PgnErrorParseMove);
+        }
+        for (const auto& game : handler.games) {
+            EXPECT_TRUE(game.ended);
+            for (const auto& tag : game.tagsAtStart) {
+                if (tag.first == "PlyCount" && handler.errors.empty()) {
+                    EXPECT_EQ(game.moves.size(), size_t(atoi(tag.second.c_str())))
+                        << name << " " << game.finalFen;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(gamesSeen, 6u + 1u + 4u + 1u + 1u + 2u);
+}
+
+TEST(PgnReader, TestDataFinalPositions) {
+    book_test::ensureTables();
+    std::string dir = VORLIX_TESTDATA_DIR;
+    {
+        RecordingHandler handler;
+        PgnReader reader(dir + "/molinari-bordais-1979.pgn", handler);
+        ASSERT_TRUE(reader.readFile());
+        ASSERT_EQ(handler.games.size(), 1u);
+        const auto& game = handler.games[0];
+        EXPECT_EQ(game.finalFen, "r1bqkb1r/pp1ppppp/5n2/2p5/2P1P3/2Nn2P1/PP1PNP1P/R1BQKB1R w KQkq - 1");
+        EXPECT_TRUE(game.finalInCheck);
+        EXPECT_EQ(game.finalLegalMoves, 0);  // 5... Nd3 is mate
+    }
+    {
+        RecordingHandler handler;
+        PgnReader reader(dir + "/nepomniachtchi-liren-game1.pgn", handler);
+        ASSERT_TRUE(reader.readFile());
+        ASSERT_EQ(handler.games.size(), 1u);
+        EXPECT_EQ(handler.games[0].moves.size(), 97u);
+        EXPECT_TRUE(handler.errors.empty());
+    }
+    {
+        // Chess960 games from FEN tags, castling included; the last game
+        // ends 54. Rc8#.
+        RecordingHandler handler;
+        PgnReader reader(dir + "/cutechess-fischerrandom.pgn", handler);
+        ASSERT_TRUE(reader.readFile());
+        ASSERT_EQ(handler.games.size(), 4u);
+        EXPECT_TRUE(handler.errors.empty());
+        bool castled = false;
+        for (const auto& game : handler.games) {
+            for (const auto& move : game.moves)
+                castled |= isCastling(move.move);
+        }
+        EXPECT_TRUE(castled);
+        EXPECT_EQ(handler.games[3].moves.back().san, "Rc8#");
+        EXPECT_EQ(handler.games[3].moves.back().comment, "+M1/127 0.002s, White mates");
+        EXPECT_TRUE(handler.games[3].finalInCheck);
+        EXPECT_EQ(handler.games[3].finalLegalMoves, 0);
+    }
+    {
+        // The file starts with a byte-order mark; both games have no moves.
+        RecordingHandler handler;
+        PgnReader reader(dir + "/utf8-bom.pgn", handler);
+        ASSERT_TRUE(reader.readFile());
+        ASSERT_EQ(handler.games.size(), 2u);
+        EXPECT_EQ(handler.games[0].tagsAtStart.at(0).first, "Event");
+        EXPECT_EQ(handler.games[0].tagsAtStart.at(0).second, "A");
+        EXPECT_TRUE(handler.games[0].moves.empty());
+        EXPECT_TRUE(handler.errors.empty());
+    }
+    {
+        // Everything up to the null move Z0 (black's 41st move) is read.
+        RecordingHandler handler;
+        PgnReader reader(dir + "/anastasian-lewis.pgn", handler);
+        ASSERT_TRUE(reader.readFile());
+        ASSERT_EQ(handler.errors.size(), 1u);
+        EXPECT_EQ(handler.errors[0].ply, 41);
+        EXPECT_EQ(handler.games.at(0).moves.size(), 81u);
+    }
+}
