@@ -1,0 +1,277 @@
+// Building book files from PGN games: what is counted, scored, kept, sorted
+// and written, and what happens when memory or the disk runs out.
+
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "book/book_builder.h"
+#include "book/opening_book.h"
+#include "book_test_support.h"
+
+using book_test::LogCapture;
+using book_test::startPosition;
+using book_test::tempPath;
+using book_test::writeTempFile;
+
+namespace {
+
+constexpr Move e2e4 = makeMove(E2, E4, Pawn);
+constexpr Move d2d4 = makeMove(D2, D4, Pawn);
+constexpr Move e7e5 = makeMove(E7, E5, Pawn);
+constexpr Move c7c5 = makeMove(C7, C5, Pawn);
+constexpr Move g1f3 = makeMove(G1, F3, Knight);
+
+Key keyAfter(std::initializer_list<Move> moves) {
+    Position position = startPosition();
+    for (Move move : moves) {
+        UndoRecord undo;
+        position.makeMove(move, undo);
+    }
+    return position.key;
+}
+
+// Builds a book from PGN text and loads it back.
+struct Built {
+    bool result = false;
+    bool loaded = false;
+    OpeningBook book;
+    std::string bytes;
+};
+
+Built build(const std::string& name, const std::string& pgn, int depth, int minCount) {
+    book_test::ensureTables();
+    std::string pgnPath = writeTempFile(name + ".pgn", pgn);
+    std::string bookPath = tempPath(name + ".bin");
+    std::remove(bookPath.c_str());
+    Built built;
+    OpeningBook unused;
+    built.result = unused.buildFromPgn(pgnPath, bookPath, depth, minCount);
+    bool inUse = false;
+    int32_t plyLimit = 0;
+    built.loaded = built.book.loadFile(bookPath, inUse, plyLimit) == 1;
+    built.bytes = book_test::readFileBytes(bookPath);
+    std::remove(pgnPath.c_str());
+    std::remove(bookPath.c_str());
+    return built;
+}
+
+}  // namespace
+
+TEST(BookBuilder, DepthOneCountsOnlyWhitesFirstMove) {
+    Built built = build("depth1", "[Result \"1-0\"]\n\n1. e4 e5 2. Nf3 1-0\n", 1, 1);
+    EXPECT_TRUE(built.result);
+    ASSERT_TRUE(built.loaded);
+    ASSERT_EQ(built.book.count, 1);
+    EXPECT_EQ(built.book.entries[0].key, startPosition().key);
+    EXPECT_EQ(built.book.entries[0].move, e2e4);
+    EXPECT_EQ(built.book.entries[0].games, 1);
+    EXPECT_EQ(built.book.entries[0].score, 2);
+    // Header and size: magic, version 0x00020000, N = 1, one 16-byte record.
+    ASSERT_EQ(built.bytes.size(), 28u);
+    EXPECT_EQ(built.bytes.substr(0, 12), std::string("BOOK\0\0\2\0\1\0\0\0", 12));
+}
+
+TEST(BookBuilder, ScoresFollowTheResultAndTheMover) {
+    struct ScoreCase {
+        const char* result;
+        int whiteScore;
+        int blackScore;
+    };
+    const ScoreCase cases[] = {
+        {"[Result \"0-1\"]", 0, 2},
+        {"[Result \"1-0\"]", 2, 0},
+        {"[Result \"1/2-1/2\"]", 1, 1},
+        {"[Result \"*\"]", 1, 1},
+        {"[Event \"no result tag\"]", 1, 1},
+    };
+    const Key afterE4 = keyAfter({e2e4});
+    for (const ScoreCase& c : cases) {
+        // Depth 2: white's first two moves and black's first.
+        Built built = build("scores", std::string(c.result) + "\n\n1. e4 e5 2. Nf3 Nc6 *\n", 2, 1);
+        ASSERT_TRUE(built.loaded) << c.result;
+        ASSERT_EQ(built.book.count, 3) << c.result;
+        for (int i = 0; i < built.book.count; ++i) {
+            const BookEntry& entry = built.book.entries[i];
+            if (entry.move == e2e4) {
+                EXPECT_EQ(entry.key, startPosition().key);
+                EXPECT_EQ(entry.score, c.whiteScore) << c.result;
+            } else if (entry.move == e7e5) {
+                EXPECT_EQ(entry.key, afterE4);
+                EXPECT_EQ(entry.score, c.blackScore) << c.result;
+            } else {
+                EXPECT_EQ(entry.move, g1f3) << c.result;
+                EXPECT_EQ(entry.key, keyAfter({e2e4, e7e5}));
+            }
+        }
+    }
+}
+
+TEST(BookBuilder, MinimumCountAndOrder) {
+    const std::string games =
+        "[Result \"1-0\"]\n\n1. d4 d5 1-0\n\n"
+        "[Result \"0-1\"]\n\n1. e4 e5 0-1\n\n"
+        "[Result \"1/2-1/2\"]\n\n1. e4 c5 1/2-1/2\n\n";
+    Built kept = build("mincount2", games, 2, 2);
+    ASSERT_TRUE(kept.loaded);
+    ASSERT_EQ(kept.book.count, 1);  // only 1. e4 was played in two games
+    EXPECT_EQ(kept.book.entries[0].move, e2e4);
+    EXPECT_EQ(kept.book.entries[0].games, 2);
+    EXPECT_EQ(kept.book.entries[0].score, 1);
+
+    for (int minCount : {0, -3, 1}) {
+        Built all = build("mincount0", games, 2, minCount);
+        ASSERT_TRUE(all.loaded);
+        ASSERT_EQ(all.book.count, 5) << minCount;
+        for (int i = 1; i < all.book.count; ++i)
+            EXPECT_LE(compareBookEntries(&all.book.entries[i - 1], &all.book.entries[i]), 0);
+        // The two moves from the start position sit together, best score first.
+        int first = all.book.findFirst(startPosition().key);
+        ASSERT_GE(first, 0);
+        EXPECT_EQ(all.book.entries[first].move, d2d4);  // score 2 ahead of e4's 1
+        EXPECT_EQ(all.book.entries[first + 1].move, e2e4);
+        EXPECT_EQ(all.book.entries[first + 1].key, startPosition().key);
+        const Key afterE4 = keyAfter({e2e4});
+        int replies = all.book.findFirst(afterE4);
+        ASSERT_GE(replies, 0);
+        EXPECT_EQ(all.book.entries[replies].move, e7e5);  // black won: 2
+        EXPECT_EQ(all.book.entries[replies + 1].move, c7c5);
+    }
+}
+
+TEST(BookBuilder, GamesWithoutTagsAreCountedFromTheStartPosition) {
+    Built built = build("notags", "1. e4 e5 *\n", 1, 1);
+    ASSERT_TRUE(built.loaded);
+    ASSERT_EQ(built.book.count, 1);
+    EXPECT_EQ(built.book.entries[0].key, startPosition().key);
+}
+
+TEST(BookBuilder, BuiltBookAnswersTheProbe) {
+    Built built = build("probe", "[Result \"1-0\"]\n\n1. e4 e5 2. Nf3 *\n", 4, 1);
+    ASSERT_TRUE(built.loaded);
+    Position position = startPosition();
+    ScoredMove legal[MaxMoves];
+    int count = position.generateLegalMoves(legal, false);
+    EXPECT_EQ(built.book.probe(position.key, legal, count), e2e4);
+    UndoRecord undo;
+    position.makeMove(e2e4, undo);
+    count = position.generateLegalMoves(legal, false);
+    EXPECT_EQ(built.book.probe(position.key, legal, count), e7e5);
+}
+
+TEST(BookBuilder, EmptyPgnWritesAnEmptyBook) {
+    Built built = build("emptypgn", "", 10, 1);
+    EXPECT_TRUE(built.result);
+    ASSERT_TRUE(built.loaded);
+    EXPECT_EQ(built.book.count, 0);
+    EXPECT_EQ(built.bytes.size(), 12u);
+}
+
+TEST(BookBuilder, MissingPgnWritesNothing) {
+    LogCapture log("builder_missing");
+    std::string pgn = tempPath("absent.pgn");
+    std::string bookPath = tempPath("absent.bin");
+    std::remove(bookPath.c_str());
+    OpeningBook unused;
+    EXPECT_FALSE(unused.buildFromPgn(pgn, bookPath, 10, 1));
+    EXPECT_FALSE(book_test::fileExists(bookPath));
+    EXPECT_TRUE(log.contains("Chess PGN : File not found \"" + pgn + "\""));
+}
+
+TEST(BookBuilder, UnwritableBookPathIsReported) {
+    LogCapture log("builder_unwritable");
+    book_test::ensureTables();
+    std::string pgn = writeTempFile("unwritable.pgn", "1. e4 *\n");
+    std::string bookPath = tempPath("no_such_directory/book.bin");
+    OpeningBook unused;
+    EXPECT_TRUE(unused.buildFromPgn(pgn, bookPath, 10, 1));
+    EXPECT_FALSE(book_test::fileExists(bookPath));
+    EXPECT_TRUE(log.contains("error saving book file : " + bookPath));
+    std::remove(pgn.c_str());
+}
+
+TEST(BookBuilder, CountsSaturateInsteadOfWrapping) {
+    book_test::ensureTables();
+    std::string pgn = writeTempFile("saturate.pgn", "");
+    BookBuilder builder(tempPath("saturate.bin"), 10, 1);
+    PgnReader reader(pgn, builder);
+    builder.beginFile(reader);
+    for (int i = 0; i < 70000; ++i)
+        builder.addPair(0x1234, e2e4, 2);
+    builder.addPair(0x1234, d2d4, 0);
+    builder.endFile(reader);
+    ASSERT_TRUE(builder.written);
+    OpeningBook book;
+    bool inUse;
+    int32_t plyLimit;
+    ASSERT_EQ(book.loadFile(builder.bookPath, inUse, plyLimit), 1);
+    ASSERT_EQ(book.count, 2);
+    EXPECT_EQ(book.entries[0].move, e2e4);
+    EXPECT_EQ(book.entries[0].games, 65535);
+    EXPECT_EQ(book.entries[0].score, 65535);
+    EXPECT_EQ(book.entries[1].games, 1);
+    std::remove(builder.bookPath.c_str());
+    std::remove(pgn.c_str());
+}
+
+// More pairs than the initial table holds: the table grows, nothing is lost.
+TEST(BookBuilder, TableGrowsInsteadOfDroppingPairs) {
+    book_test::ensureTables();
+    std::string pgn = writeTempFile("grow.pgn", "");
+    BookBuilder builder(tempPath("grow.bin"), 10, 1);
+    PgnReader reader(pgn, builder);
+    builder.beginFile(reader);
+    const int32_t pairs = BookBuilder::initialCapacity + 1000;
+    auto keyOf = [](int32_t i) { return uint64_t(i) * 0x9e3779b97f4a7c15ULL; };
+    for (int32_t i = 1; i <= pairs; ++i)
+        ASSERT_TRUE(builder.addPair(keyOf(i), e2e4, 1));
+    EXPECT_GT(builder.capacity, BookBuilder::initialCapacity);
+    EXPECT_EQ(builder.used, pairs);
+    EXPECT_EQ(builder.droppedPairs, 0u);
+    // Every pair is still found: a repeat counts on the existing entry.
+    ASSERT_TRUE(builder.addPair(keyOf(7), e2e4, 1));
+    EXPECT_EQ(builder.used, pairs);
+    builder.endFile(reader);
+    ASSERT_TRUE(builder.written);
+    OpeningBook book;
+    bool inUse;
+    int32_t plyLimit;
+    ASSERT_EQ(book.loadFile(builder.bookPath, inUse, plyLimit), 1);
+    EXPECT_EQ(book.count, pairs);
+    int repeated = book.findFirst(keyOf(7));
+    ASSERT_GE(repeated, 0);
+    EXPECT_EQ(book.entries[repeated].games, 2);
+    std::remove(builder.bookPath.c_str());
+    std::remove(pgn.c_str());
+}
+
+// A write that fails after the file was created (here: the file-size limit)
+// is reported and leaves no partial book behind.
+TEST(BookBuilder, FailedWriteRemovesThePartialFile) {
+    LogCapture log("builder_write_failure");
+    book_test::ensureTables();
+    std::string pgn = writeTempFile("writefail.pgn", "");
+    BookBuilder builder(tempPath("writefail.bin"), 10, 1);
+    PgnReader reader(pgn, builder);
+    builder.beginFile(reader);
+    for (uint64_t key = 1; key <= 20000; ++key)  // 320,012 bytes of book
+        builder.addPair(key, e2e4, 1);
+
+    rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = 64 * 1024;
+    void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    builder.endFile(reader);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previous);
+
+    EXPECT_FALSE(builder.written);
+    EXPECT_FALSE(book_test::fileExists(builder.bookPath));
+    EXPECT_TRUE(log.contains("error saving book file : " + builder.bookPath));
+    std::remove(pgn.c_str());
+}
