@@ -134,6 +134,37 @@ inline std::vector<PerftCase> readPerftFile(const std::string& path) {
     return cases;
 }
 
+// Positions up to two plies from every position of the tricky collection and
+// the start position: thousands of boards with every kind of move.
+inline const std::vector<Position>& corpusPositions() {
+    static const std::vector<Position> positions = [] {
+        std::vector<Position> found;
+        std::vector<std::string> fens{"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -"};
+        for (const auto& c : readPerftFile(VORLIX_TESTDATA_DIR "/tricky.perft"))
+            fens.push_back(c.fen);
+        for (const auto& fen : fens) {
+            Position root;
+            if (!positionFromFen(fen, root))
+                continue;
+            found.push_back(root);
+            for (Move m1 : legalMoves(root)) {
+                UndoRecord u1;
+                root.makeMove(m1, u1);
+                found.push_back(root);
+                for (Move m2 : legalMoves(root)) {
+                    UndoRecord u2;
+                    root.makeMove(m2, u2);
+                    found.push_back(root);
+                    root.unmakeMove(m2, u2);
+                }
+                root.unmakeMove(m1, u1);
+            }
+        }
+        return found;
+    }();
+    return positions;
+}
+
 // Leaf budget of the published-count tests; sanitizer runs lower it.
 inline uint64_t perftNodeBudget() {
     const char* text = std::getenv("VORLIX_PERFT_MAX_NODES");
