@@ -1,0 +1,181 @@
+#pragma once
+// The one engine object: it owns the game (position, history, repetition
+// keys), the evaluation settings, the transposition table, the thread pool,
+// the book, the search limits and flags, the protocol state and the settings.
+// main holds it on its stack, so everything of fixed size lives inside it.
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/perft.h"
+#include "board/position.h"
+#include "board/types.h"
+#include "book/opening_book.h"
+#include "eval/eval_params.h"
+#include "foundation/thread.h"
+#include "foundation/timer.h"
+#include "search/limits.h"
+#include "search/listener.h"
+#include "search/pv_line.h"
+#include "search/thread_pool.h"
+#include "search/tt.h"
+
+class Protocol;
+class InputThread;
+
+constexpr int MaxRepetitionKeys = 256;
+
+// The values of "vorlix.ini" with their built-in defaults.
+struct EngineSettings {
+    int32_t hashMb = 32;
+    int32_t book = 0;
+    int32_t bookSelectivity = 100;
+    int32_t useStrength = 0;
+    int32_t strengthElo = 2700;
+    int32_t maxThreads = 1;
+    int32_t minSplitDepth = 4;
+    int32_t usePersonality = 0;
+    int32_t logLevel = 0;
+    int32_t logFormat = 0;
+    int32_t logPid = 0;
+    int32_t useNullMovePruning = 1;
+    int32_t useLmr = 1;
+    int32_t drawScore = 0;
+    int32_t useInputThread = 1;
+    bool personalityInUse = false;
+    std::string bookFile = "vorlixbook-20.bin";
+    std::string personalityFile;
+};
+
+class Engine {
+public:
+    Engine();
+    virtual ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // Game and evaluation.
+    Position position;
+    EvalParams evalParams;
+    TranspositionTable transpositionTable;
+    int32_t repKeyCount = 0;
+    // Keys of the positions before the moves since the last irreversible game
+    // move, oldest first, the current position excluded.
+    Key repKeys[MaxRepetitionKeys];
+
+    // Threads and game history.
+    ThreadPool threadPool;
+    std::vector<UndoRecord> gameHistory;
+
+    // Root lines of the multi-line search.
+    int32_t linesInUse = 1;
+    int32_t excludedCount = 0;
+    Move excludedMoves[MaxLines];
+    PvLine pvLines[MaxLines];
+
+    // Output, book and tools.
+    SearchListener nullListener;
+    SearchListener* listener = &nullListener;  // never null
+    OpeningBook book;
+    PerftRunner perftRunner;
+    Timer searchTimer;
+
+    // Search control. Words marked atomic are read by searching threads while
+    // other threads write them; every access is a single whole word.
+    std::atomic<StopState> stopState{Running};
+    Color rootSide = White;
+    int32_t multiPv = 1;
+    LimitMode limitMode = MoveTime;
+    int32_t timeBudget = 0;               // microseconds for the current search
+    uint32_t pollInterval = 30000;        // polls between two clock and input checks
+    std::atomic<uint32_t> pollCounter{0};
+    std::atomic<uint64_t> throttleCounter{0};
+    uint64_t npsLimit = 0;                // nodes per second, 0 for no limit
+    uint64_t nodeLimit = 2000000;
+    int32_t moveTime = 5000000;           // microseconds
+    int32_t movesToGo = 40;
+    int32_t increment[2] = {0, 0};        // milliseconds, by colour
+    int32_t searchCount = 0;
+    int32_t depthLimit = 0;               // plies
+    int32_t baseClock = 0;                // milliseconds
+    int32_t bookPlyLimit = 0;
+    float clock[2] = {0, 0};              // milliseconds, by colour
+
+    // Flags.
+    std::atomic<bool> searching{false};
+    bool ponderAllowed = false;
+    std::atomic<bool> ponderSearch{false};
+    bool inputThreadInUse = false;
+    bool verbose = false;
+    bool useNullMove = true;
+    bool useLmr = true;
+    bool toolMode = false;
+    bool bookInUse = true;
+
+    // Protocol, threads and protocol state.
+    Protocol* protocol = nullptr;
+    InputThread* inputThread = nullptr;
+    Mutex mutex;
+    Condition condition;
+    std::atomic<bool> searchRequested{false};  // written under mutex
+    int32_t ponderArg = 0;                     // written under mutex
+    int32_t protocolKind = 0;
+    std::atomic<bool> quitRequested{false};
+    int32_t bestMoveOwed = 0;
+    int32_t ponderEnabled = 0;
+    int32_t pondering = 0;
+    int32_t movesLeft = 0;
+    int32_t movesPerSession = 0;
+    int32_t newGamePending = 0;
+    int32_t ponderMove = 0;
+
+    EngineSettings settings;
+
+    // Builds the global tables, sizes the table, sets the start position and
+    // creates the search threads. Must not run while a search runs.
+    void init(int hashMb);
+    // Gives back the threads and the table memory; init must run again before
+    // the next search.
+    void release();
+
+    // Game state.
+    void newGame();
+    bool setFen(const char* text);
+    bool applyMoves(const char* text);
+    bool takeBack();
+    bool toFen(const Position& source, char* buffer) const;
+
+    // Appends a key of the position before a game move, dropping the oldest
+    // key when the list is full. The 8-bit halfmove clock keeps the draw test
+    // within the newest 256 keys, so the dropped ones can never decide a
+    // result.
+    void pushRepetitionKey(Key key);
+
+    // Search control.
+    int poll();
+    void startSearch(int ponder);
+    void setStrength(int elo);
+    bool think(int ponder);
+
+    // The main thread's side of the hand-off: waits until a search is
+    // requested or quit is, runs a requested search, and returns false once
+    // quit has been requested.
+    bool serveSearchRequest();
+    // Asks the main thread to leave its loop; a pending request is dropped.
+    void requestQuit();
+    // True when a search runs or has been requested and not yet finished
+    // (decided under the engine mutex, so there is no gap between the two).
+    bool searchActive();
+
+private:
+    // Takes the pending request under the mutex (waiting for one when
+    // `wait`), runs it, and reports whether one was run.
+    bool runRequestedSearch(bool wait);
+    bool nodeLimitReached();
+    int stopFromPoll();
+    void rebuildRepetitionKeys();
+
+    bool requestInService = false;  // under mutex: a taken request whose search has not ended
+};

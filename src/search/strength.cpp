@@ -1,0 +1,172 @@
+// Search limits: the poll of the main search thread, the hand-off of search
+// requests to the main thread, and the reduced playing strength.
+
+#include <sys/select.h>
+#include <unistd.h>
+
+#include "foundation/log.h"
+#include "search/engine.h"
+
+bool Engine::nodeLimitReached() {
+    uint64_t total = 0;
+    for (const SearchThread* thread : threadPool.threads)
+        total += thread->nodes.load(std::memory_order_relaxed);
+    return total >= nodeLimit;
+}
+
+int Engine::stopFromPoll() {
+    threadPool.lock();
+    stopState.store(Stopped, std::memory_order_relaxed);
+    threadPool.unlock();
+    return 0;
+}
+
+namespace {
+
+bool standardInputReadable() {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(STDIN_FILENO, &readable);
+    timeval noWait = {0, 0};
+    return select(STDIN_FILENO + 1, &readable, nullptr, nullptr, &noWait) > 0 &&
+           FD_ISSET(STDIN_FILENO, &readable);
+}
+
+}  // namespace
+
+int Engine::poll() {
+    if (stopState.load(std::memory_order_relaxed) != Running) return 0;
+    // Load and store rather than an atomic increment: only the main thread
+    // counts, and a ponder hit on the input thread merely forces a full check.
+    const uint32_t count = pollCounter.load(std::memory_order_relaxed) + 1;
+    pollCounter.store(count, std::memory_order_relaxed);
+    const bool pondering = ponderSearch.load(std::memory_order_relaxed);
+
+    if (count < pollInterval) {
+        if (!pondering && limitMode == Nodes && nodeLimitReached()) return stopFromPoll();
+        return 1;
+    }
+
+    pollCounter.store(0, std::memory_order_relaxed);
+    if (!pondering) {
+        switch (limitMode) {
+            case Depth:
+                break;
+            case Nodes:
+                if (nodeLimitReached()) return stopFromPoll();
+                break;
+            case Infinite:
+                break;  // only a stop from outside ends it
+            case MoveTime:
+            case Clock:
+                // Compared as doubles: truncating a long elapsed time to 32
+                // bits would overflow.
+                if (searchTimer.elapsed() >= double(timeBudget)) return stopFromPoll();
+                break;
+        }
+    }
+
+    if (inputThreadInUse || !standardInputReadable()) return 1;
+    listener->pollInput();
+    return stopState.load(std::memory_order_relaxed) == Running ? 1 : 0;
+}
+
+void Engine::setStrength(int elo) {
+    struct Anchor {
+        int elo;
+        int nodesPerSecond;
+    };
+    static const Anchor anchors[] = {{2000, 150000},  {2100, 250000},  {2200, 400000},
+                                     {2300, 600000},  {2400, 800000},  {2500, 1000000},
+                                     {2600, 2000000}, {2700, 6000000}};
+    evalParams.elo = elo;
+    if (elo > 2700) {
+        evalParams.elo = 2700;
+        evalParams.reducedStrength = false;
+        return;
+    }
+    if (elo < 1000) {
+        evalParams.reducedStrength = true;
+        evalParams.elo = 1000;
+        logger.log(LogInfo, "using reduced strength : %d ELO", 1000);
+        npsLimit = 150000;
+        return;
+    }
+    if (elo == 2700) {
+        evalParams.reducedStrength = false;
+        return;
+    }
+    evalParams.reducedStrength = true;
+    logger.log(LogInfo, "using reduced strength : %d ELO", elo);
+    if (elo < 2000) {
+        npsLimit = 150000;
+        return;
+    }
+    for (int k = 0; k + 1 < 8; k++) {
+        const Anchor& low = anchors[k];
+        const Anchor& high = anchors[k + 1];
+        if (elo >= low.elo && elo < high.elo) {
+            const int32_t rate = low.nodesPerSecond + (elo - low.elo) *
+                                                          (high.nodesPerSecond - low.nodesPerSecond) /
+                                                          (high.elo - low.elo);
+            npsLimit = uint64_t(rate);
+            return;
+        }
+    }
+}
+
+void Engine::startSearch(int ponder) {
+    mutex.lock();
+    ponderArg = ponder;
+    searchRequested = true;
+    condition.signal();
+    // Without an input thread the caller serves the request itself, unless it
+    // is already inside a search (a request made from the search's own input
+    // poll): then it is kept and served once that search has returned.
+    const bool serveHere = settings.useInputThread == 0 && !requestInService && !searching;
+    mutex.unlock();
+    if (serveHere)
+        while (runRequestedSearch(false)) {
+        }
+}
+
+bool Engine::runRequestedSearch(bool wait) {
+    mutex.lock();
+    if (wait)
+        while (!searchRequested && !quitRequested) condition.wait(mutex);
+    if (!searchRequested || quitRequested) {
+        mutex.unlock();
+        return false;
+    }
+    const int ponder = ponderArg;
+    searchRequested = false;
+    requestInService = true;
+    mutex.unlock();
+
+    think(ponder);
+
+    mutex.lock();
+    requestInService = false;
+    mutex.unlock();
+    return true;
+}
+
+bool Engine::serveSearchRequest() {
+    runRequestedSearch(true);
+    return !quitRequested;
+}
+
+void Engine::requestQuit() {
+    mutex.lock();
+    quitRequested = true;
+    searchRequested = false;
+    condition.signal();
+    mutex.unlock();
+}
+
+bool Engine::searchActive() {
+    mutex.lock();
+    const bool active = searchRequested || requestInService || searching;
+    mutex.unlock();
+    return active;
+}
