@@ -8,6 +8,7 @@
 #include "book/book_builder.h"
 #include "book/opening_book.h"
 #include "book_test_support.h"
+#include "search/engine.h"
 
 using book_test::LogCapture;
 using book_test::tempPath;
@@ -180,4 +181,19 @@ TEST(BookProbe, FindsTheRunOfAKeyAndHonoursSelectivity) {
     EXPECT_EQ(book.probe(7, legal, 2), 71u);
     EXPECT_EQ(book.probe(7, legal, 1), NoMove);
     EXPECT_EQ(book.probe(2, legal, 2), NoMove);
+}
+
+TEST(BookLoader, LoadSetsTheEnginesBookFields) {
+    LogCapture log("book_engine");
+    Engine engine;
+    EXPECT_TRUE(engine.bookInUse);
+    EXPECT_EQ(engine.bookPlyLimit, 0);
+    EXPECT_EQ(engine.book.load(engine, tempPath("engine_missing.bin")), 0);
+    EXPECT_FALSE(engine.bookInUse);
+    EXPECT_EQ(engine.bookPlyLimit, 20);
+    std::string path = writeTempFile("engine_good.bin", header(1) + record(9, 1, 1, 1));
+    EXPECT_EQ(engine.book.load(engine, path), 1);
+    EXPECT_TRUE(engine.bookInUse);
+    EXPECT_EQ(engine.book.count, 1);
+    std::remove(path.c_str());
 }
