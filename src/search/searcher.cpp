@@ -1,0 +1,416 @@
+#include "search/searcher.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <cstring>
+
+#include "eval/weights.h"
+#include "search/eval_hook.h"
+#include "search/pruning.h"
+#include "search/reductions.h"
+
+namespace {
+
+// Marks a static evaluation not computed yet; outside every score.
+constexpr int NoEval = INT_MIN;
+
+}  // namespace
+
+Searcher::Searcher(Engine& owningEngine, SearchThread& searchThread, const Position& source,
+                   const Key* sourceKeys, int sourceKeyCount, int ply)
+    : engine(&owningEngine),
+      thread(&searchThread),
+      pool(&owningEngine.threadPool),
+      evalParams(&owningEngine.evalParams),
+      table(&owningEngine.transpositionTable),
+      killers(searchThread.killers),
+      history(searchThread.history),
+      nodes(0),
+      selDepth(0),
+      position(source),
+      keyCount(0),
+      rootMoves(nullptr),
+      drawScore(owningEngine.settings.drawScore),
+      rootSide(owningEngine.rootSide),
+      mainThread(searchThread.index == 0),
+      multiThreaded(owningEngine.threadPool.threads.size() > 1) {
+    position.owner = &searchThread;
+
+    // Every ply below `ply` appends one key. The draw test never looks back
+    // further than the halfmove clock, and a node whose clock passed 99 is a
+    // draw (or mated) before it gets there, so older keys cannot decide any
+    // result: keep only the newest that fit.
+    if (ply < 0) ply = 0;
+    if (ply > MaxPly) ply = MaxPly;
+    int keep = MaxSearchKeys - MaxPly + ply;
+    if (sourceKeyCount < keep) keep = sourceKeyCount;
+    if (keep > 0) std::memcpy(keys, sourceKeys + (sourceKeyCount - keep), sizeof(Key) * size_t(keep));
+    keyCount = keep > 0 ? keep : 0;
+
+    std::memset(curMove, 0, sizeof(curMove));
+    std::memset(pvLength, 0, sizeof(pvLength));
+}
+
+bool Searcher::hasLegalEvasion() {
+    ScoredMove list[MaxMoves];
+    const int count = position.generateEvasions(list);
+    const int mover = position.sideToMove;
+    for (int i = 0; i < count; i++) {
+        UndoRecord undo;
+        position.makeMove(list[i].move, undo);
+        const bool legal = !position.isAttacked(position.kingSquare[mover], mover ^ 1);
+        position.unmakeMove(list[i].move, undo);
+        if (legal) return true;
+    }
+    return false;
+}
+
+bool Searcher::isRepetition() const {
+    const int n = keyCount;
+    int lowest = n - 1 - int(position.halfmoveClock);
+    if (lowest < 0) lowest = 0;
+    for (int i = n - 4; i >= lowest; i -= 2)
+        if (keys[i] == position.key) return true;
+    return false;
+}
+
+bool Searcher::isDraw(int ply, bool knownNotInCheck) {
+    if (ply >= MaxPly - 1) return true;
+    // A lone minor piece or bare kings cannot mate.
+    if ((position.pieces[Black][Pawn] | position.pieces[White][Pawn]) == 0 &&
+        position.material[Black] + position.material[White] <= pieceValue[Bishop])
+        return true;
+    // Fifty moves without a capture or pawn move, unless this move is mate.
+    if (position.halfmoveClock > 99 &&
+        (knownNotInCheck || !position.inCheck() || hasLegalEvasion()))
+        return true;
+    return position.halfmoveClock >= 4 && isRepetition();
+}
+
+void Searcher::throttle() {
+    const uint64_t count = engine->throttleCounter.load(std::memory_order_relaxed) + 1;
+    if (count <= 63) {
+        engine->throttleCounter.store(count, std::memory_order_relaxed);
+        return;
+    }
+    engine->throttleCounter.store(0, std::memory_order_relaxed);
+    uint64_t total = 0;
+    for (const SearchThread* other : pool->threads)
+        total += other->nodes.load(std::memory_order_relaxed);
+    const double rate = double(total) / ((engine->searchTimer.elapsed() + 1.0) * 0.000001);
+    if (rate > double(engine->npsLimit)) usleep(20000);
+}
+
+// Work sharing is off while no split point exists: no thread is ever booked,
+// so no chain above this thread can have been cut off.
+bool Searcher::splitChainCutOff() const { return false; }
+
+bool Searcher::offerSplit(MovePicker& picker, int alpha, int beta, int depth, int ply,
+                          int moveCount, bool inCheck, bool futilityOn, int futilityValue,
+                          int* alphaOut, Move* bestMoveOut) {
+    (void)picker, (void)alpha, (void)beta, (void)depth, (void)ply, (void)moveCount, (void)inCheck,
+        (void)futilityOn, (void)futilityValue, (void)alphaOut, (void)bestMoveOut;
+    return false;
+}
+
+int Searcher::nullMoveSearch(int beta, int depth, int ply) {
+    pushKey(position.key);
+    const Key savedKey = position.key;
+    const uint8_t savedClock = position.halfmoveClock;
+    const uint8_t savedEpFile = position.epFile;
+    // The clock restarts, so no repetition is found across the null move.
+    position.halfmoveClock = 0;
+    if (savedEpFile != 0) {
+        position.key ^= ZobristKeys::enPassant[savedEpFile];
+        position.epFile = 0;
+    }
+    position.sideToMove ^= 1;
+    position.key ^= ZobristKeys::side;
+    curMove[ply] = NoMove;
+
+    const int nd = nullMoveDepth(depth);
+    const int v = nd > 1 ? -search(-beta, -beta + 1, nd, ply + 1, false, false)
+                         : -quiesce(-beta, -beta + 1, 0, ply + 1, false, false);
+
+    position.key = savedKey;
+    position.sideToMove ^= 1;
+    position.epFile = savedEpFile;
+    position.halfmoveClock = savedClock;
+    keyCount--;
+    return v;
+}
+
+int Searcher::search(int alpha, int beta, int depth, int ply, bool isPV, bool inCheck) {
+    const int d = depth;
+    const int h = depth / 2;
+    const int p = ply;
+
+    pvLength[p] = 0;
+    pv[p][0] = NoMove;
+    if (pollStops()) return 0;
+    if (isDraw(p, !inCheck)) return drawValue();
+    if (p > selDepth) selDepth = p;
+
+    // Mate-distance pruning: nothing here can beat a mate found nearer the root.
+    if (alpha < p - InfiniteScore) alpha = p - InfiniteScore;
+    if (beta > InfiniteScore - p) beta = InfiniteScore - p;
+    if (alpha >= beta) return alpha;
+
+    const Key key = position.key;
+    Move hashMove = NoMove;
+    int tableScore = 0;
+    if (table->probe(key, d, p, alpha, beta, hashMove, tableScore) != ProbeMiss) return tableScore;
+
+    int eval = NoEval;
+    const int us = position.sideToMove;
+    if (isPV || inCheck) {
+        // Internal iterative deepening: a PV node without a hash move gets one
+        // from a shallower search of itself.
+        if (isPV && !inCheck && hashMove == NoMove && d > 9) {
+            search(alpha, beta, d - 4, p, true, false);
+            hashMove = pv[p][0];
+        }
+    } else if (position.phase[us] != 0) {
+        if (d <= ShallowDepthLimit && beta <= MateBound && beta >= -MateBound) {
+            eval = evaluate(*evalParams, position, alpha, beta);
+            if (hashMove == NoMove) {
+                // Razoring: far below beta, ask quiescence whether this node
+                // can reach even a lowered beta.
+                const int r = razorMargin[h];
+                if (eval + r < beta) {
+                    const int v = quiesce(beta - r - 1, beta - r, 0, p + 1, false, false);
+                    if (v < beta - r) return v;
+                }
+            }
+            // Static null move: far above beta even after a margin.
+            if (eval - futilityMargin[h] >= beta) return eval - futilityMargin[h];
+        }
+        if (d >= 4 && curMove[p - 1] != NoMove && engine->useNullMove) {
+            const int v = nullMoveSearch(beta, d, p);
+            if (engine->stopState.load(std::memory_order_relaxed) != Running) return 0;
+            if (v >= beta) return v;
+        }
+    }
+
+    if (mustStop()) return 0;
+    pvLength[p] = 0;
+    pv[p][0] = NoMove;
+
+    bool futilityOn = false;
+    int futilityValue = 0;
+    if (d <= ShallowDepthLimit && !isPV && !inCheck &&
+        position.phase[Black] + position.phase[White] > FutilityPhaseMinimum) {
+        if (eval == NoEval) eval = evaluate(*evalParams, position, alpha, beta);
+        futilityValue = eval + futilityMargin[h];
+        futilityOn = futilityValue <= alpha;
+    }
+
+    const bool lmrAllowed = d > 5 && !inCheck && engine->useLmr;
+    const int lmrRow = h < 63 ? h : 63;
+    MovePicker picker;
+    picker.setUp(inCheck, hashMove, killers[p][0], killers[p][1]);
+    int moveCount = 0;
+    Move bestMove = NoMove;
+
+    // The child at ply p + 1: quiescence once the depth is spent.
+    auto child = [&](int a, int b, int e, bool pvChild, bool checked) {
+        return e > 1 ? -search(-b, -a, e, p + 1, pvChild, checked)
+                     : -quiesce(-b, -a, 0, p + 1, pvChild, checked);
+    };
+
+    Move move;
+    int stage;
+    while ((stage = picker.next(position, move)) != StageDone) {
+        UndoRecord undo;
+        position.makeMove(move, undo);
+        const int them = position.sideToMove;
+        if (position.isAttacked(position.kingSquare[us], them)) {
+            position.unmakeMove(move, undo);
+            continue;
+        }
+        curMove[p] = move;
+        pushKey(key);
+        countNode();
+
+        const bool givesCheck = position.isAttacked(position.kingSquare[them], us);
+        const int ext = extensionFor(move, givesCheck);
+        const int nd = d - 2 + ext;
+
+        if (ext == 0 &&
+            ((futilityOn && moveCount > 0 && isQuiet(move) && futilityValue <= alpha) ||
+             (stage == StageQuiets && !inCheck && !isPV && d <= LateMovePruningDepthLimit &&
+              moveCount > lateMoveCount[h]))) {
+            moveCount++;
+            position.unmakeMove(move, undo);
+            keyCount--;
+            continue;
+        }
+
+        if (engine->npsLimit != 0) throttle();
+
+        int v;
+        if (moveCount == 0) {
+            v = child(alpha, beta, nd, isPV, givesCheck);
+        } else {
+            bool done = false;
+            if (moveCount > 2 && stage == StageQuiets && lmrAllowed && ext == 0) {
+                int r = lmrTable[lmrRow][moveCount < 63 ? moveCount : 63];
+                if (isPV && r > 0) r--;
+                if (r > 0) {
+                    v = child(alpha, alpha + 1, nd - 2 * r, false, false);
+                    done = v <= alpha;
+                }
+            }
+            if (!done) {
+                v = child(alpha, alpha + 1, nd, false, givesCheck);
+                if (v > alpha && v < beta) v = child(alpha, beta, nd, isPV, givesCheck);
+            }
+        }
+
+        moveCount++;
+        position.unmakeMove(move, undo);
+        keyCount--;
+        if (mustStop()) return 0;
+
+        if (v > alpha) {
+            alpha = v;
+            bestMove = move;
+            if (v >= beta) break;
+            if (isPV) updatePv(p, move);
+        }
+
+        if (multiThreaded &&
+            offerSplit(picker, alpha, beta, d, p, moveCount, inCheck, futilityOn, futilityValue,
+                       &alpha, &bestMove)) {
+            if (mustStop()) return 0;
+            break;
+        }
+    }
+
+    if (alpha >= beta) {
+        if (isQuiet(bestMove) && !inCheck) {
+            Move* slots = killers[p];
+            if (slots[0] != bestMove) {
+                slots[1] = slots[0];
+                slots[0] = bestMove;
+            }
+            uint16_t& entry = history[us][movePiece(bestMove)][moveTo(bestMove)];
+            if (entry + h * h <= 9999) entry = uint16_t(entry + h * h);
+        }
+        table->store(key, bestMove, alpha, d, p, Lower);
+        return alpha;
+    }
+
+    if (moveCount == 0) return inCheck ? p - InfiniteScore : drawValue();
+
+    table->store(key, bestMove != NoMove ? bestMove : picker.ttMove, alpha, d, p,
+                 bestMove != NoMove ? Exact : Upper);
+    return alpha;
+}
+
+FixedDepthResult searchFixedDepth(Engine& engine, int plies) {
+    FixedDepthResult result{};
+    SearchThread& main = *engine.threadPool.mainThread;
+
+    engine.searchTimer.start();
+    engine.stopState.store(Running, std::memory_order_relaxed);
+    engine.pollCounter.store(0, std::memory_order_relaxed);
+    engine.throttleCounter.store(0, std::memory_order_relaxed);
+    engine.timeBudget = engine.limitMode == Infinite ? INT_MAX : engine.moveTime;
+    engine.rootSide = Color(engine.position.sideToMove);
+    engine.evalParams.ownColour = engine.position.sideToMove;
+    engine.transpositionTable.age = (engine.transpositionTable.age + 1) & 63;
+    for (SearchThread* thread : engine.threadPool.threads) {
+        std::memset(thread->history, 0, sizeof(thread->history));
+        std::memset(thread->killers, 0, sizeof(thread->killers));
+        thread->nodes.store(0, std::memory_order_relaxed);
+    }
+
+    Searcher searcher(engine, main, engine.position, engine.repKeys, engine.repKeyCount);
+    Position& position = searcher.position;
+    const Key rootKey = position.key;
+    const int us = position.sideToMove;
+
+    MovePicker rootList;
+    rootList.count = position.generateLegalMoves(rootList.moves, position.inCheck());
+    searcher.rootMoves = &rootList;
+    const int count = rootList.count;
+    if (count == 0 || plies < 1) return result;
+
+    // Quiescence scores order the root moves for the first iteration.
+    for (int n = 0; n < count; n++) {
+        const Move m = rootList.moves[n].move;
+        UndoRecord undo;
+        searcher.pushKey(rootKey);
+        position.makeMove(m, undo);
+        const bool checks = position.isAttacked(position.kingSquare[us ^ 1], us);
+        rootList.moves[n].score = -searcher.quiesceAtPly1(-InfiniteScore, InfiniteScore, -1, true, checks);
+        position.unmakeMove(m, undo);
+        searcher.keyCount--;
+    }
+    sortMoves(rootList.moves, count);
+    searcher.nodes = 0;
+    searcher.selDepth = 0;
+
+    const int bound = InfiniteScore + 1;
+    for (int i = 1; i <= plies && i < MaxPly; i++) {
+        int alpha = -bound;
+        Move best = NoMove;
+        searcher.pvLength[0] = 0;
+        searcher.pv[0][0] = NoMove;
+        bool stopped = false;
+        for (int n = 0; n < count; n++) {
+            const Move m = rootList.moves[n].move;
+            UndoRecord undo;
+            searcher.pushKey(rootKey);
+            position.makeMove(m, undo);
+            searcher.curMove[0] = m;
+            searcher.countNode();
+            const bool checks = position.isAttacked(position.kingSquare[us ^ 1], us);
+            const int nd = 2 * i - 2 + (count == 1 ? 2 : extensionFor(m, checks));
+            auto rootChild = [&](int a, int b, bool pvChild) {
+                return nd > 1 ? -searcher.searchAtPly1(-b, -a, nd, pvChild, checks)
+                              : -searcher.quiesceAtPly1(-b, -a, 0, pvChild, checks);
+            };
+            int v;
+            if (n == 0) {
+                v = rootChild(alpha, bound, true);
+            } else {
+                v = rootChild(alpha, alpha + 1, false);
+                if (v > alpha && v < bound) v = rootChild(alpha, bound, true);
+            }
+            position.unmakeMove(m, undo);
+            searcher.keyCount--;
+            if (searcher.mustStop()) {
+                stopped = true;
+                break;
+            }
+            if (v > alpha) {
+                alpha = v;
+                best = m;
+                searcher.updatePv(0, m);
+            }
+        }
+        if (stopped) break;
+
+        engine.transpositionTable.store(rootKey, best, alpha, 2 * i, 0, best != NoMove ? Exact : Upper);
+        result.depth = i;
+        result.score = alpha;
+        result.bestMove = best;
+        result.pvLength = searcher.pvLength[0];
+        std::memcpy(result.pv, searcher.pv[0], sizeof(Move) * size_t(result.pvLength));
+
+        // The best move leads the next iteration; the others keep their order.
+        for (int n = 0; n < count; n++) {
+            if (rootList.moves[n].move != best) continue;
+            const ScoredMove front = rootList.moves[n];
+            for (int k = n; k > 0; k--) rootList.moves[k] = rootList.moves[k - 1];
+            rootList.moves[0] = front;
+            break;
+        }
+    }
+    result.nodes = searcher.nodes;
+    result.selDepth = searcher.selDepth;
+    return result;
+}

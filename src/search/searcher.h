@@ -1,0 +1,147 @@
+#pragma once
+// The search below the root: principal-variation alpha-beta with quiescence,
+// run in a per-thread context that owns a private copy of the position, the
+// repetition keys of the game and the path, the moves of the path and the
+// triangular principal-variation table.
+//
+// Depths are in half plies (one ply = 2). Scores are centipawns from the side
+// to move; a side mated at ply p scores p - 32000. Results fail hard at the
+// lower bound (a node that improves nothing returns alpha) and soft at the
+// upper bound (a cut-off returns the score that reached beta). A stopped
+// search returns 0 at every level; callers test the stop state before they
+// use a result.
+
+#include <atomic>
+#include <cstdint>
+
+#include "board/position.h"
+#include "board/types.h"
+#include "search/engine.h"
+#include "search/move_picker.h"
+#include "search/pv_line.h"
+#include "search/thread_pool.h"
+
+constexpr int InfiniteScore = 32000;
+constexpr int MateBound = 31743;  // scores beyond +-MateBound are mate scores
+constexpr int MaxSearchKeys = 256;
+
+struct Searcher {
+    Engine* engine;
+    SearchThread* thread;
+    ThreadPool* pool;
+    const EvalParams* evalParams;
+    TranspositionTable* table;
+    Move (*killers)[2];         // [ply][slot], the thread's own
+    uint16_t (*history)[8][64];  // [colour][piece type][to square], the thread's own
+    uint64_t nodes;              // legal moves made here (pruned ones included)
+    int32_t selDepth;            // highest ply of a search node past the draw tests
+    Position position;           // private copy, owned by `thread`
+    int32_t keyCount;
+    // Keys of the positions before each move: the reversible end of the game,
+    // then one per move of the current path.
+    Key keys[MaxSearchKeys];
+    Move curMove[MaxPly];  // move made at each ply of the path, 0 for a null move
+    int32_t pvLength[MaxPly];
+    Move pv[MaxPly][MaxPly];
+    const MovePicker* rootMoves;  // the root list while the root driver searches
+
+    // Settings that stay fixed for a whole search, read once.
+    int32_t drawScore;
+    int32_t rootSide;
+    bool mainThread;     // thread 0 polls the clock, the node limit and input
+    bool multiThreaded;  // more than one thread: nodes may be shared
+
+    // A context for `thread` on a copy of `source`, whose owner becomes
+    // `thread`, with the repetition keys `sourceKeys`. `ply` is the ply of
+    // the node the context starts from (0 at the root): only the newest keys
+    // that a draw test can still reach are kept, leaving room for one key per
+    // ply below it.
+    Searcher(Engine& owningEngine, SearchThread& searchThread, const Position& source,
+             const Key* sourceKeys, int sourceKeyCount, int ply = 0);
+    Searcher(const Searcher&) = delete;
+    Searcher& operator=(const Searcher&) = delete;
+
+    // Alpha-beta at ply 2..127; depth at least 2; alpha < beta (an inverted
+    // window is answered with alpha, unsearched). inCheck: the side to move
+    // is in check.
+    int search(int alpha, int beta, int depth, int ply, bool isPV, bool inCheck);
+    // The children of the root: the same node at ply 1.
+    int searchAtPly1(int alpha, int beta, int depth, bool isPV, bool inCheck) {
+        return search(alpha, beta, depth, 1, isPV, inCheck);
+    }
+    // Quiescence at ply 2..127: captures (all evasions in check), and quiet
+    // checks at the first quiescence ply (qd >= 0).
+    int quiesce(int alpha, int beta, int qd, int ply, bool isPV, bool inCheck);
+    int quiesceAtPly1(int alpha, int beta, int qd, bool isPV, bool inCheck) {
+        return quiesce(alpha, beta, qd, 1, isPV, inCheck);
+    }
+
+    // The best line from `ply`: `move`, then the line found from ply + 1.
+    void updatePv(int ply, Move move) {
+        const int n = pvLength[ply + 1];
+        pv[ply][0] = move;
+        for (int i = 0; i < n; i++) pv[ply][i + 1] = pv[ply + 1][i];
+        pvLength[ply] = n + 1 < MaxPly - 1 ? n + 1 : MaxPly - 1;
+    }
+
+    // The search must unwind: the engine stopped it, or a split point this
+    // thread works for (or one above it) was cut off.
+    bool mustStop() const {
+        return engine->stopState.load(std::memory_order_relaxed) != Running ||
+               (thread->currentSplitPoint != nullptr && splitChainCutOff());
+    }
+
+    // Score of a drawn node: -DrawScore for the side that moved at the root.
+    int drawValue() const { return position.sideToMove == rootSide ? -drawScore : drawScore; }
+
+    // Node entry: the main thread polls, the others watch the stop state.
+    bool pollStops() {
+        return mainThread ? engine->poll() == 0
+                          : engine->stopState.load(std::memory_order_relaxed) != Running;
+    }
+
+    // Draw rules shared by both searches, in their order. At the fifty-move
+    // limit a side to move that is in check must still have a legal move;
+    // `knownNotInCheck` spares that test when the caller knows.
+    bool isDraw(int ply, bool knownNotInCheck);
+
+    // One more legal move made by this context.
+    void countNode() {
+        nodes++;
+        // Only this thread writes its counter; others read it whole.
+        thread->nodes.store(thread->nodes.load(std::memory_order_relaxed) + 1,
+                            std::memory_order_relaxed);
+    }
+    void pushKey(Key key) { keys[keyCount++] = key; }
+
+private:
+    [[gnu::noinline]] bool hasLegalEvasion();
+    bool isRepetition() const;
+    void throttle();
+    bool splitChainCutOff() const;
+    // Offers the rest of a node to idle threads; true when they searched it
+    // (alpha and best move then hold the split point's result).
+    bool offerSplit(MovePicker& picker, int alpha, int beta, int depth, int ply, int moveCount,
+                    bool inCheck, bool futilityOn, int futilityValue, int* alphaOut,
+                    Move* bestMoveOut);
+    int nullMoveSearch(int beta, int depth, int ply);
+};
+
+// Result of searchFixedDepth.
+struct FixedDepthResult {
+    Move bestMove;
+    int score;
+    int depth;  // iterations completed (plies)
+    uint64_t nodes;
+    int selDepth;
+    int pvLength;
+    Move pv[MaxPly];
+};
+
+// A single-threaded iterative deepening of the engine's game position to
+// `plies` iterations with a full window each time: fresh per-search state
+// (killers, history, node counters, table age), the root moves searched in
+// generation order with the best move of each iteration first afterwards.
+// For tools and tests that need a plain fixed-depth answer; the position and
+// game are left unchanged.
+FixedDepthResult searchFixedDepth(Engine& engine, int plies);
