@@ -27,8 +27,10 @@ protected:
         EXPECT_TRUE(positionFromFen(text, position)) << text;
         return position;
     }
+    // Like the engine before a search, drop pawn entries of earlier weights.
     int score(const EvalParams& params, const Position& position, int alpha = -Infinity,
               int beta = Infinity) {
+        pawnHash->clearIfStale();
         return evaluate(params, position, *pawnHash, alpha, beta);
     }
     int score(const std::string& text, int alpha = -Infinity, int beta = Infinity) {
@@ -105,6 +107,14 @@ const ScoreCase scoreCases[] = {
     {"bishop against rook, scaled", "r3k3/8/8/8/8/8/8/2B1K3 w - - 0 1", -Infinity, Infinity, -50},
     {"bishop against rook, scaled, mirrored", "r3k3/8/8/8/8/8/8/2B1K3 b - - 0 1", -Infinity,
      Infinity, 53},
+
+    // Middle game, phase 9. Material -550 + tempo 5; pawns +20 (e4). Knight d5: pst 4/8,
+    // outpost 32, 7 squares (f6 covered by a pawn) 42/35. Rook d7: open file 30/10, seventh
+    // 10/30, 7 squares 28/35. Rook b8: pst -2, open file 30/10, 12 squares 48/60. Queen a5:
+    // pst end -2, 16 squares (d5 covered by a pawn) 32/48. King safety: the d7 rook hits f7
+    // next to the black king, 3 units, 1225 x -8 / 4075 = -2. M = -485, E = -511;
+    // (-511 x 15 - 485 x 9) / 24 = -501.
+    {"middle game", "1r4k1/3R1ppp/8/q2N4/4P3/8/5PPP/6K1 w - - 0 1", -Infinity, Infinity, -501},
 
     // Pawns on the last ranks (white a8, black h1): no square in front, no pawn attacks; only
     // the king distances of the two passers, (4 - 7 + 1) - (3 - 7 + 1) = 1, and tempo.
