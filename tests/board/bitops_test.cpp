@@ -14,7 +14,7 @@ const BitCase bitCases[] = {
     {0x1ULL, 1, 0},
     {0x8000000000000000ULL, 1, 63},
     {0xffffffffffffffffULL, 64, 0},
-    {0x0001222800012228ULL, 8, 3},
+    {0x0001222800012228ULL, 10, 3},
     {0x100000000ULL, 1, 32},           // first bit of the high half
     {0xff00000000000000ULL, 8, 56},    // high half only
     {0x5555555555555555ULL, 32, 0},
