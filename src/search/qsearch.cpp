@@ -10,6 +10,9 @@ int Searcher::quiesce(int alpha, int beta, int qd, int ply, bool isPV, bool inCh
     const int p = ply;
     pvLength[p] = 0;
     pv[p][0] = NoMove;
+    // A window with nothing inside it has nothing to search (the alpha-beta
+    // search answers such a window the same way, through its mate bounds).
+    if (alpha >= beta) return alpha;
     if (pollStops()) return 0;
     // The fifty-move rule looks at the board: a caller's inCheck is only a hint here.
     if (isDraw(p, false)) return drawValue();

@@ -70,7 +70,8 @@ struct Searcher {
         return search(alpha, beta, depth, 1, isPV, inCheck);
     }
     // Quiescence at ply 2..127: captures (all evasions in check), and quiet
-    // checks at the first quiescence ply (qd >= 0).
+    // checks at the first quiescence ply (qd >= 0). An inverted window is
+    // answered with alpha, unsearched.
     int quiesce(int alpha, int beta, int qd, int ply, bool isPV, bool inCheck);
     int quiesceAtPly1(int alpha, int beta, int qd, bool isPV, bool inCheck) {
         return quiesce(alpha, beta, qd, 1, isPV, inCheck);

@@ -84,6 +84,13 @@ TEST_F(Quiescence, QuietChecksOnlyAtTheFirstPly) {
     EXPECT_EQ(searcher->nodes, 0u);
 }
 
+TEST_F(Quiescence, InvertedWindowIsNotSearched) {
+    auto searcher = at("4k3/8/8/3p4/8/8/8/3QK3 w - - 0 1");
+    EXPECT_EQ(searcher->quiesce(45, 40, 0, 2, true, false), 45);
+    EXPECT_EQ(searcher->quiesce(40, 40, 0, 2, true, false), 40);
+    EXPECT_EQ(searcher->nodes, 0u);
+}
+
 TEST_F(Quiescence, FiftyMoveDrawEvenWhenTheCallerSaysCheck) {
     auto searcher = at("4k3/pppp4/8/8/8/8/4PPPP/4K3 w - - 100 1");
     EXPECT_EQ(searcher->quiesce(-32000, 32000, 0, 2, true, true), 0);
