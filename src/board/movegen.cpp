@@ -43,12 +43,12 @@ inline void addQuiets(const Position& pos, MoveSink& out) {
     const Bitboard empty = ~pos.occupied;
     const Bitboard pawns = pos.pieces[Us][Pawn];
     addCastling<Us>(pos, out);
-    addMinorAndMajorMoves<Us>(pos, empty, out);
-    addFromOrigin(pos, Move(pos.kingSquare[Us]) | Move(King) << 12,
-                  AttackTables::kingAttacks[pos.kingSquare[Us]] & empty, out);
+    addMinorAndMajorMoves<Us, true>(pos, empty, out);
+    addFromOrigin<true>(pos, Move(pos.kingSquare[Us]) | Move(King) << 12,
+                        AttackTables::kingAttacks[pos.kingSquare[Us]] & empty, out);
     // Pushes onto the last rank are promotions and belong to the captures.
-    addPawnSet(pos, advance<Us>(pawns, 8) & empty & innerRanks, G::forward, out);
-    addPawnSet(pos, advance<Us>(pawns, 16) & empty & ~advance<Us>(pos.occupied, 8) & G::doublePushRank,
+    addPawnSet<true>(pos, advance<Us>(pawns, 8) & empty & innerRanks, G::forward, out);
+    addPawnSet<true>(pos, advance<Us>(pawns, 16) & empty & ~advance<Us>(pos.occupied, 8) & G::doublePushRank,
                2 * G::forward, out);
 }
 

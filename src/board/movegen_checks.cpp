@@ -28,19 +28,19 @@ inline void addDiscoveries(const Position& pos, int square, Bitboard offLine, Mo
         return;
     }
     case Knight:
-        addFromOrigin(pos, base, knightAttacks[square] & offLine, out);
+        addFromOrigin<true>(pos, base, knightAttacks[square] & offLine, out);
         return;
     case Bishop:
-        addFromOrigin(pos, base, bishopAttacks(square, pos.occupied) & offLine, out);
+        addFromOrigin<true>(pos, base, bishopAttacks(square, pos.occupied) & offLine, out);
         return;
     case Rook:
-        addFromOrigin(pos, base, rookAttacks(square, pos.occupied) & offLine, out);
+        addFromOrigin<true>(pos, base, rookAttacks(square, pos.occupied) & offLine, out);
         return;
     case Queen:
-        addFromOrigin(pos, base, queenAttacks(square, pos.occupied) & offLine, out);
+        addFromOrigin<true>(pos, base, queenAttacks(square, pos.occupied) & offLine, out);
         return;
     default:
-        addFromOrigin(pos, base, kingAttacks[square] & offLine, out);
+        addFromOrigin<true>(pos, base, kingAttacks[square] & offLine, out);
         return;
     }
 }
@@ -51,8 +51,8 @@ inline void addDirectChecks(const Position& pos, Bitboard checkSquares, Bitboard
     Bitboard origins = pos.pieces[Us][Type] & ~excluded;
     while (origins) {
         const int from = popLowest(origins);
-        addFromOrigin(pos, Move(from) | Move(Type) << 12,
-                      pieceAttacks<Type>(from, pos.occupied) & checkSquares, out);
+        addFromOrigin<true>(pos, Move(from) | Move(Type) << 12,
+                            pieceAttacks<Type>(from, pos.occupied) & checkSquares, out);
     }
 }
 
@@ -88,11 +88,11 @@ inline void addQuietChecks(const Position& pos, MoveSink& out) {
     // Pawn pushes onto a square attacking the king. A discovering push never
     // lands there, and those squares are never on the last rank.
     const Bitboard pawnChecks = pawnAttacks[Us ^ 1][king] & empty;
-    addPawnSet(pos, advance<Us>(own[Pawn], 8) & pawnChecks, G::forward, out);
-    addPawnSet(pos,
-               advance<Us>(own[Pawn], 16) & pawnChecks & G::doublePushRank &
-                   ~advance<Us>(pos.occupied, 8),
-               2 * G::forward, out);
+    addPawnSet<true>(pos, advance<Us>(own[Pawn], 8) & pawnChecks, G::forward, out);
+    addPawnSet<true>(pos,
+                     advance<Us>(own[Pawn], 16) & pawnChecks & G::doublePushRank &
+                         ~advance<Us>(pos.occupied, 8),
+                     2 * G::forward, out);
 }
 
 }  // namespace

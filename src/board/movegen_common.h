@@ -66,39 +66,41 @@ inline Bitboard pieceAttacks(int square, Bitboard occupied) {
 }
 
 // One word per destination of a fixed origin; the captured field comes from
-// the board, so the same code serves captures and moves to empty squares.
+// the board. Lists known to hold only empty destinations skip that load.
+template <bool ToEmpty = false>
 inline void addFromOrigin(const Position& pos, Move base, Bitboard targets, MoveSink& out) {
     while (targets) {
         const int to = popLowest(targets);
-        out.add(base | Move(to) << 6 | Move(pos.board[to]) << 15);
+        out.add(base | Move(to) << 6 | (ToEmpty ? 0 : Move(pos.board[to]) << 15));
     }
 }
 
 // Every piece of one type of colour Us, by ascending origin and destination.
-template <int Us, int Type>
+template <int Us, int Type, bool ToEmpty = false>
 inline void addPieceMoves(const Position& pos, Bitboard targets, MoveSink& out) {
     Bitboard origins = pos.pieces[Us][Type];
     while (origins) {
         const int from = popLowest(origins);
-        addFromOrigin(pos, Move(from) | Move(Type) << 12, pieceAttacks<Type>(from, pos.occupied) & targets,
-                      out);
+        addFromOrigin<ToEmpty>(pos, Move(from) | Move(Type) << 12,
+                               pieceAttacks<Type>(from, pos.occupied) & targets, out);
     }
 }
 
 // Knights, bishops, rooks and queens, each type complete before the next.
-template <int Us>
+template <int Us, bool ToEmpty = false>
 inline void addMinorAndMajorMoves(const Position& pos, Bitboard targets, MoveSink& out) {
-    addPieceMoves<Us, Knight>(pos, targets, out);
-    addPieceMoves<Us, Bishop>(pos, targets, out);
-    addPieceMoves<Us, Rook>(pos, targets, out);
-    addPieceMoves<Us, Queen>(pos, targets, out);
+    addPieceMoves<Us, Knight, ToEmpty>(pos, targets, out);
+    addPieceMoves<Us, Bishop, ToEmpty>(pos, targets, out);
+    addPieceMoves<Us, Rook, ToEmpty>(pos, targets, out);
+    addPieceMoves<Us, Queen, ToEmpty>(pos, targets, out);
 }
 
 // Pawn moves given as a set of destinations and the distance back to origin.
+template <bool ToEmpty = false>
 inline void addPawnSet(const Position& pos, Bitboard destinations, int back, MoveSink& out) {
     while (destinations) {
         const int to = popLowest(destinations);
-        out.add(Move(to - back) | Move(to) << 6 | pawnBits | Move(pos.board[to]) << 15);
+        out.add(Move(to - back) | Move(to) << 6 | pawnBits | (ToEmpty ? 0 : Move(pos.board[to]) << 15));
     }
 }
 

@@ -55,11 +55,11 @@ inline void addEvasions(const Position& pos, MoveSink& out) {
     addPromotionSet<Underpromotions>(pos, right & G::lastRank, G::captureRight, out);
 
     const Bitboard pushes = advance<Us>(pawns, 8) & blocks & ~pos.occupied;
-    addPawnSet(pos, pushes & innerRanks, G::forward, out);
-    addPawnSet(pos,
-               advance<Us>(pawns, 16) & blocks & G::doublePushRank & ~pos.occupied &
-                   ~advance<Us>(pos.occupied, 8),
-               2 * G::forward, out);
+    addPawnSet<true>(pos, pushes & innerRanks, G::forward, out);
+    addPawnSet<true>(pos,
+                     advance<Us>(pawns, 16) & blocks & G::doublePushRank & ~pos.occupied &
+                         ~advance<Us>(pos.occupied, 8),
+                     2 * G::forward, out);
     addPromotionSet<Underpromotions>(pos, pushes & G::lastRank, G::forward, out);
 }
 
