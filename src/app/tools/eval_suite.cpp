@@ -1,0 +1,46 @@
+#include "app/tools/eval_suite.h"
+
+#include <cstring>
+
+#include "app/perft.h"
+#include "app/tools/tool_io.h"
+#include "eval/evaluate.h"
+#include "foundation/log.h"
+#include "foundation/timer.h"
+#include "search/engine.h"
+
+int runEvalSuite(PerftRunner& runner, const char* fileName, FILE* out) {
+    if (runner.engine == nullptr || runner.position == nullptr ||
+        runner.engine->threadPool.mainThread == nullptr) {
+        logger.log(LogError, "eval suite needs an initialised engine");
+        return 0;
+    }
+    FILE* file = std::fopen(fileName, "r");
+    if (file == nullptr) {
+        logger.log(LogError, "file not found : %s", fileName);
+        return 0;
+    }
+    Engine& engine = *runner.engine;
+    // The main search thread's pawn hash, as the "eval" command uses.
+    PawnHashTable& pawnHash = engine.threadPool.mainThread->pawnHash;
+    int32_t count = 0;
+    Timer timer;
+    timer.start();
+    char line[tools::LineBufferSize];
+    while (std::fgets(line, sizeof line, file) != nullptr) {
+        if (std::strlen(line) < 2) continue;
+        tools::blankControlCharacters(line);
+        if (engine.setFen(line)) {
+            int score = evaluate(engine.evalParams, *runner.position, pawnHash, -32000, 32000);
+            std::fprintf(out, "%s ; eval %d\n", line, score);
+        }
+        count++;
+    }
+    double elapsed = timer.elapsed();
+    std::fclose(file);
+    char duration[durationTextSize];
+    formatDuration(duration, elapsed);
+    std::fprintf(out, "\nTime : %s\n", duration);
+    std::fprintf(out, "Speed : %d eval/s\n", tools::ratePerSecond(double(count), elapsed));
+    return 1;
+}

@@ -1,0 +1,54 @@
+#include "app/tools/see_test.h"
+
+#include <cstring>
+#include <string>
+
+#include "app/perft.h"
+#include "app/tools/tool_io.h"
+#include "foundation/log.h"
+#include "foundation/timer.h"
+#include "search/engine.h"
+
+int runSeeTest(PerftRunner& runner, const char* fileName, FILE* out) {
+    if (runner.engine == nullptr || runner.position == nullptr) {
+        logger.log(LogError, "SEE test needs an initialised engine");
+        return 0;
+    }
+    FILE* file = std::fopen(fileName, "r");
+    if (file == nullptr) {
+        logger.log(LogError, "file not found : %s", fileName);
+        return 0;
+    }
+    Engine& engine = *runner.engine;
+    Position& position = *runner.position;
+    int32_t positions = 0;
+    int32_t exchanges = 0;
+    ScoredMove moves[MaxMoves];
+    Timer timer;
+    timer.start();
+    char line[tools::LineBufferSize];
+    while (std::fgets(line, sizeof line, file) != nullptr) {
+        size_t length = std::strlen(line);
+        if (length < 2) continue;
+        // Every "bm" opcode of the line sets up the text in front of it.
+        for (size_t i = 0; i + 1 < length; i++) {
+            if (line[i] != 'b' || line[i + 1] != 'm') continue;
+            std::string fen(line, i);
+            engine.transpositionTable.clear();
+            if (!engine.setFen(fen.c_str())) continue;
+            int count = position.generateLegalMoves(moves, position.inCheck());
+            for (int k = 0; k < count; k++) (void)position.see(moves[k].move);
+            positions++;
+            exchanges += count;
+        }
+    }
+    double elapsed = timer.elapsed();
+    std::fclose(file);
+    char duration[durationTextSize];
+    formatDuration(duration, elapsed);
+    std::fprintf(out, "Count positions = %d\n", positions);
+    std::fprintf(out, "Count SEE = %d\n", exchanges);
+    std::fprintf(out, "Time = %s\n", duration);
+    std::fprintf(out, "Speed : %d SEE/s\n", tools::ratePerSecond(double(exchanges), elapsed));
+    return 1;
+}

@@ -1,0 +1,36 @@
+#include "app/tools/tool_io.h"
+
+#include <cstdint>
+
+namespace tools {
+
+void blankControlCharacters(char* line) {
+    for (unsigned char* c = reinterpret_cast<unsigned char*>(line); *c != 0; c++) {
+        if (*c < 0x20 || *c >= 0x80) *c = ' ';
+    }
+}
+
+namespace {
+
+// A quotient outside the int range (or not a number) would make the
+// conversion undefined, so it is pinned to the nearest representable speed.
+int32_t truncateSpeed(double speed) {
+    if (!(speed > 0.0)) return 0;
+    if (speed >= 2147483647.0) return INT32_MAX;
+    return int32_t(speed);
+}
+
+}  // namespace
+
+int32_t ratePerSecond(double count, double micros) {
+    if (!(micros > 0.0)) return 0;
+    return truncateSpeed(count / (micros * 0.000001));
+}
+
+int32_t nodesPerSecond(uint64_t nodes, double micros) {
+    if (!(micros > 0.0)) return 0;
+    float speed = float(double(nodes * 1000000ULL) / micros);
+    return truncateSpeed(double(speed));
+}
+
+}  // namespace tools

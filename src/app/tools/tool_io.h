@@ -1,0 +1,27 @@
+#pragma once
+// Small pieces the file tools share: reading a position file in the fixed
+// pieces the tools work on, and turning counts over elapsed time into speeds.
+
+#include <cstdint>
+#include <cstdio>
+
+namespace tools {
+
+// Text files are read in pieces of at most this many characters plus the
+// NUL; a longer line arrives in several pieces, each handled as a line.
+constexpr int LineBufferSize = 512;
+
+// Replaces every character below 0x20 or at or above 0x80 by a blank, so the
+// newline of a line read becomes a trailing blank.
+void blankControlCharacters(char* line);
+
+// count per second over `micros` microseconds, truncated. Zero or negative
+// elapsed time gives 0 (there is no meaningful speed), and a quotient beyond
+// the int range gives INT32_MAX rather than an undefined conversion.
+int32_t ratePerSecond(double count, double micros);
+
+// The node speeds of the reports: the quotient narrowed to a single-precision
+// float before it is truncated, with the same guards as ratePerSecond.
+int32_t nodesPerSecond(uint64_t nodes, double micros);
+
+}  // namespace tools
