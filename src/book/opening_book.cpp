@@ -80,14 +80,19 @@ int OpeningBook::loadFile(const std::string& path, bool& bookInUse, int32_t& boo
         return 0;
     }
 
+    guard.lock();
     entries.swap(loaded);
     count = entryCount;
+    guard.unlock();
     return 1;
 }
 
 void OpeningBook::clear() {
-    std::vector<BookEntry>().swap(entries);
+    std::vector<BookEntry> freed;
+    guard.lock();
+    freed.swap(entries);
     count = 0;
+    guard.unlock();
 }
 
 int OpeningBook::findFirst(uint64_t key) const {
@@ -118,7 +123,9 @@ Move OpeningBook::pickMove(uint64_t key) const {
 }
 
 Move OpeningBook::probe(uint64_t key, const ScoredMove* legalMoves, int legalCount) const {
+    guard.lock();
     Move move = pickMove(key);
+    guard.unlock();
     if (move == NoMove)
         return NoMove;
     for (int i = 0; i < legalCount; ++i) {

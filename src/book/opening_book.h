@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "board/types.h"
+#include "foundation/mutex.h"
 
 class Engine;
 
@@ -40,6 +41,26 @@ public:
     std::vector<BookEntry> entries;  // file order
     int32_t count = 0;               // entries in use
     int32_t selectivity = 100;       // BookSelectivity percentage used by the probe
+    // Held by the probe while it reads the entries and by whoever replaces
+    // or frees them: a load on the protocol thread never pulls the entries
+    // from under a probe on the searching thread.
+    mutable Mutex guard;
+
+    OpeningBook() = default;
+    // A copy holds the same entries under a lock of its own.
+    OpeningBook(const OpeningBook& other)
+        : entries(other.entries), count(other.count), selectivity(other.selectivity) {}
+    OpeningBook& operator=(const OpeningBook& other) {
+        if (this != &other) {
+            std::vector<BookEntry> copied(other.entries);
+            guard.lock();
+            entries.swap(copied);
+            count = other.count;
+            selectivity = other.selectivity;
+            guard.unlock();
+        }
+        return *this;
+    }
 
     // Reads the book file into the engine's book and sets the engine's
     // bookInUse and bookPlyLimit. 1 on success; 0 (book switched off, earlier

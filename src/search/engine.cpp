@@ -247,15 +247,3 @@ bool Engine::takeBack() {
     rebuildRepetitionKeys();
     return true;
 }
-
-// PLACEHOLDER for the root search driver, which replaces this function: it
-// searches nothing and answers "no move", so that the protocol hand-off and
-// the end-of-search report can be exercised before the search exists.
-bool Engine::think(int ponder) {
-    (void)ponder;
-    if (searching.exchange(true)) return true;  // never nested
-    stopState = Stopped;
-    listener->onSearchDone(Stopped, NoMove, NoMove, 0, 0, 0, 0.0);
-    searching = false;
-    return true;
-}

@@ -176,6 +176,11 @@ private:
     bool nodeLimitReached();
     int stopFromPoll();
     void rebuildRepetitionKeys();
+    // The end of a search (root driver): a move to ponder on, the end of a
+    // ponder search or the move played, and the final report.
+    Move findPonderMove(Move best);
+    void finishSearch(Move best, Move ponder, int depth, int maxDepth, int selDepth,
+                      uint64_t nodes, double elapsed, bool fromBook);
 
     bool requestInService = false;  // under mutex: a taken request whose search has not ended
 };

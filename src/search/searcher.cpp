@@ -102,16 +102,15 @@ void Searcher::throttle() {
     if (rate > double(engine->npsLimit)) usleep(20000);
 }
 
-// Work sharing is off while no split point exists: no thread is ever booked,
-// so no chain above this thread can have been cut off.
-bool Searcher::splitChainCutOff() const { return false; }
-
 bool Searcher::offerSplit(MovePicker& picker, int alpha, int beta, int depth, int ply,
                           int moveCount, bool inCheck, bool futilityOn, int futilityValue,
                           int* alphaOut, Move* bestMoveOut) {
-    (void)picker, (void)alpha, (void)beta, (void)depth, (void)ply, (void)moveCount, (void)inCheck,
-        (void)futilityOn, (void)futilityValue, (void)alphaOut, (void)bestMoveOut;
-    return false;
+    if (depth <= pool->minSplitDepth ||
+        thread->splitPointCount.load(std::memory_order_relaxed) >= MaxSplitPointsPerThread ||
+        !pool->helperAvailable(*thread))
+        return false;
+    return split(picker, alpha, beta, depth, ply, moveCount, inCheck, false, futilityOn,
+                 futilityValue, alphaOut, bestMoveOut);
 }
 
 int Searcher::nullMoveSearch(int beta, int depth, int ply) {

@@ -19,6 +19,7 @@
 #include "search/engine.h"
 #include "search/move_picker.h"
 #include "search/pv_line.h"
+#include "search/split_point.h"
 #include "search/thread_pool.h"
 
 constexpr int InfiniteScore = 32000;
@@ -88,9 +89,30 @@ struct Searcher {
     // The search must unwind: the engine stopped it, or a split point this
     // thread works for (or one above it) was cut off.
     bool mustStop() const {
-        return engine->stopState.load(std::memory_order_relaxed) != Running ||
-               (thread->currentSplitPoint != nullptr && splitChainCutOff());
+        return engine->stopState.load(std::memory_order_relaxed) != Running || splitChainCutOff();
     }
+    // A split point on this thread's chain (the one it works for, and every
+    // one above it) was cut off. The thread's own split point does not change
+    // while it searches, so it is read without a lock.
+    bool splitChainCutOff() const {
+        const SplitPoint* current = thread->currentSplitPoint.load(std::memory_order_relaxed);
+        return current != nullptr && current->chainCutOff();
+    }
+
+    // Shares the rest of a node with idle threads and searches it together
+    // with them (see split_point.h). On return every remaining move has been
+    // searched (or the split point was cut off or stopped), *alphaInOut holds
+    // the best score and *bestMoveInOut the best move found there; the caller
+    // tests the stop state and the cut-off chain before it uses them.
+    // `moveCount` is the moves already taken (inner node) or the index of the
+    // next root move (root split, ply 0).
+    bool split(MovePicker& picker, int alpha, int beta, int depth, int ply, int moveCount,
+               bool inCheck, bool rootSplit, bool futilityOn, int futilityValue, int* alphaInOut,
+               Move* bestMoveInOut);
+    // The work loops of one stint at a split point: entered with s's mutex
+    // held, they return with it held, the stint over.
+    void workInner(SplitPoint& s);
+    void workRoot(SplitPoint& s);
 
     // Score of a drawn node: -DrawScore for the side that moved at the root.
     int drawValue() const { return position.sideToMove == rootSide ? -drawScore : drawScore; }
@@ -119,7 +141,6 @@ private:
     [[gnu::noinline]] bool hasLegalEvasion();
     bool isRepetition() const;
     void throttle();
-    bool splitChainCutOff() const;
     // Offers the rest of a node to idle threads; true when they searched it
     // (alpha and best move then hold the split point's result).
     bool offerSplit(MovePicker& picker, int alpha, int beta, int depth, int ply, int moveCount,

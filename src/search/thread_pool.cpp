@@ -10,14 +10,46 @@ SearchThread::SearchThread(int32_t threadIndex, ThreadPool* owner, Engine* ownin
       evalParams(owningEngine ? &owningEngine->evalParams : nullptr),
       table(owningEngine ? &owningEngine->transpositionTable : nullptr) {}
 
-SearchThread::~SearchThread() = default;
+// The thread must be gone before its mutex, condition and split points are.
+SearchThread::~SearchThread() { stop(); }
 
-void SearchThread::run() { idleLoop(); }
-
-void SearchThread::idleLoop() {
+void SearchThread::stop() {
+    if (!started) return;
     mutex.lock();
-    while (!exitFlag.load(std::memory_order_relaxed)) condition.wait(mutex);
+    exitFlag.store(true, std::memory_order_relaxed);
+    condition.signal();
     mutex.unlock();
+    join();
+}
+
+void SearchThread::run() { idleLoop(nullptr); }
+
+void SearchThread::idleLoop(SplitPoint* waitFor) {
+    if (exitFlag.load(std::memory_order_relaxed)) return;
+    for (;;) {
+        if (working.load(std::memory_order_relaxed)) {
+            // Booked (or our own split point): the booker set the split point
+            // under the pool mutex before it set `working`.
+            pool->lock();
+            SplitPoint* s = currentSplitPoint.load(std::memory_order_relaxed);
+            pool->unlock();
+            workAt(*s);
+        }
+
+        // Tested under our own mutex: whoever books us sets `working` before
+        // it signals under this mutex, and the last thread to leave our split
+        // point clears its bit before it does, so no wake-up is lost.
+        mutex.lock();
+        if (waitFor != nullptr && waitFor->slaveMask.load(std::memory_order_relaxed) == 0) {
+            mutex.unlock();
+            return;
+        }
+        if (!exitFlag.load(std::memory_order_relaxed) && !working.load(std::memory_order_relaxed))
+            condition.wait(mutex);  // a spurious wake-up just runs the loop again
+        mutex.unlock();
+
+        if (exitFlag.load(std::memory_order_relaxed)) return;
+    }
 }
 
 void ThreadPool::setThreadCount(int count) {
@@ -39,7 +71,8 @@ void ThreadPool::createThreads() {
             threads.push_back(thread);
         } else {
             // The failure is logged by start; a thread that does not run must
-            // never be booked, so it does not join the pool.
+            // never be booked (the split point would wait for it forever), so
+            // it does not join the pool.
             delete thread;
         }
     }
@@ -50,17 +83,25 @@ void ThreadPool::destroyThreads() {
         SearchThread* thread = threads[i];
         if (i == 0) {
             thread->handle = pthread_t{};  // the calling thread: never joined
-        } else if (thread->started) {
-            thread->mutex.lock();
-            thread->exitFlag.store(true, std::memory_order_relaxed);
-            thread->condition.signal();
-            thread->mutex.unlock();
-            pthread_join(thread->handle, nullptr);
+        } else {
+            thread->stop();
             thread->handle = pthread_t{};
-            thread->started = false;
         }
         delete thread;
     }
     mainThread = nullptr;
     threads.clear();
+}
+
+bool ThreadPool::helperAvailable(const SearchThread& thread) const {
+    for (const SearchThread* other : threads) {
+        if (other->id == thread.id || other->working.load(std::memory_order_relaxed)) continue;
+        // One read of the count: the thread may open or close a split point
+        // meanwhile, and its newest one must be read with the count seen.
+        const int count = other->splitPointCount.load(std::memory_order_relaxed);
+        if (count == 0) return true;
+        const SplitPoint& newest = other->splitPoints[count - 1];
+        if (newest.slaveMask.load(std::memory_order_relaxed) & thread.bit) return true;
+    }
+    return false;
 }

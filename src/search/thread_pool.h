@@ -1,7 +1,14 @@
 #pragma once
 // The search threads and the pool that owns them. The calling thread is
-// thread 0 and runs the root search; the others sleep until work is handed to
-// them. Work sharing itself is built on top of these objects.
+// thread 0 and runs the root search; the others sleep on their own condition
+// until a searching thread books them for a split point, and go back to sleep
+// when they leave it. A master waiting for the threads that help it sleeps in
+// the same loop, where one of them may book it in turn.
+//
+// Lock order: the pool mutex, then a split point's mutex, then a thread's own
+// mutex; a thread waits on its condition holding only its own mutex. Words of
+// one thread that others read without a lock (working, splitPointCount, nodes)
+// are relaxed atomics.
 
 #include <atomic>
 #include <cstdint>
@@ -12,12 +19,12 @@
 #include "foundation/mutex.h"
 #include "foundation/thread.h"
 #include "search/pv_line.h"
+#include "search/split_point.h"
 
 class Engine;
 struct EvalParams;
 struct TranspositionTable;
 struct ThreadPool;
-struct SplitPoint;
 
 constexpr int MaxSearchThreads = 64;
 
@@ -30,12 +37,16 @@ struct SearchThread : public Thread {
     Engine* engine;
     const EvalParams* evalParams;
     TranspositionTable* table;
-    SplitPoint* currentSplitPoint = nullptr;
-    std::atomic<bool> working{false};
-    std::atomic<int32_t> splitPointCount{0};
+    // The split point the thread was last booked on, or works at as master.
+    // Changed by others only while the thread is not working, under the pool
+    // mutex.
+    std::atomic<SplitPoint*> currentSplitPoint{nullptr};
+    std::atomic<bool> working{false};  // booked on a split point, or searching as master
+    std::atomic<int32_t> splitPointCount{0};  // active split points this thread is master of
     // Nodes searched in the current search; summed by the node limit while
     // this thread counts on.
     std::atomic<uint64_t> nodes{0};
+    SplitPoint splitPoints[MaxSplitPointsPerThread];  // a stack: the newest is [splitPointCount - 1]
     Move killers[MaxPly][2] = {};
     uint16_t history[2][8][64] = {};  // [colour][piece type][to square]
     PawnHashTable pawnHash{};
@@ -44,8 +55,20 @@ struct SearchThread : public Thread {
     ~SearchThread() override;
     void run() override;
 
-    // Sleeps until told to exit.
-    void idleLoop();
+    // The thread's work loop: works at the split point it is booked on,
+    // sleeps while it has no work, returns when told to exit. A master calls
+    // it with its own new split point `waitFor` and returns once every thread
+    // has left that split point.
+    void idleLoop(SplitPoint* waitFor);
+
+    // One stint at split point `s` (booked, or s's master): searches the
+    // node's moves in a fresh context on this thread's stack until none are
+    // left, a cut-off or a stop, then leaves `s`.
+    void workAt(SplitPoint& s);
+
+    // Stops a thread that still runs: wakes it with the exit flag set and
+    // joins it. Nothing happens for a thread that never started.
+    void stop();
 };
 
 // The pool mutex is the pool itself.
@@ -54,6 +77,9 @@ struct ThreadPool : public Mutex {
     SearchThread* mainThread = nullptr;
     std::vector<SearchThread*> threads;  // in index order, thread 0 first
     int32_t threadCount = 1;
+    // Nodes deeper than this many half plies may be split (twice the minimum
+    // split depth in plies; the protocols set it from MinSplitDepth).
+    int32_t minSplitDepth = 8;
 
     ThreadPool() = default;
     ~ThreadPool() override { destroyThreads(); }
@@ -67,4 +93,13 @@ struct ThreadPool : public Mutex {
     // Deletes thread 0 (the caller, not stopped) and stops, joins and deletes
     // the others.
     void destroyThreads();
+
+    // True when another thread could help `thread` now: one that is not
+    // working and either masters no split point or waits at one where
+    // `thread` works (so it helps the thread that helps it). Reads without
+    // the pool mutex; a stale answer costs at most a missed or empty booking.
+    bool helperAvailable(const SearchThread& thread) const;
+
+    // Threads in the pool (those that failed to start are never in it).
+    int size() const { return int(threads.size()); }
 };
