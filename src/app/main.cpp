@@ -1,13 +1,22 @@
 #include <cstdio>
+#include <cstdlib>
 
-#include "foundation/build_config.h"
+#include "app/startup.h"
 #include "foundation/float_mode.h"
 
+// Runs before every other constructor of the program: a popcount build
+// started on a processor without the instruction would otherwise die on an
+// illegal instruction somewhere without a word.
+__attribute__((constructor(101))) static void checkProcessor() {
+    if (!processorSupportsBuild()) {
+        std::fprintf(stderr,
+                     "This build of the engine needs a processor with the POPCNT instruction; "
+                     "use a build with software popcount instead.\n");
+        std::exit(1);
+    }
+}
+
 int main(int argc, char** argv) {
-    (void)argc;
-    (void)argv;
     enableFlushToZero();
-    std::printf("%s %s %s\n", build::engineName, build::engineVersion, build::wordSizeText);
-    std::printf("%s", build::popcountText);
-    return 0;
+    return runProgram(argc, argv);
 }

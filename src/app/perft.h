@@ -1,7 +1,8 @@
 #pragma once
-// The engine's perft runner: counts the legal move tree of the engine's game
-// position. The counting and the reports are built elsewhere; the engine only
-// owns the runner and points it at itself.
+// Perft: counts the leaves of the legal move tree of the engine's game
+// position, the standard check of move generation and make/unmake. Three
+// reports: the leaf count, the count split by the kind of the last move, and
+// the count below each root move.
 
 #include <cstdint>
 
@@ -10,8 +11,11 @@ class Engine;
 
 struct DivideEntry {
     uint64_t count;
-    char text[16];
+    char text[16];  // the root move in long algebraic form
 };
+
+// More than the legal moves of any chess position.
+constexpr int DivideEntryCount = 256;
 
 struct PerftRunner {
     Engine* engine = nullptr;
@@ -25,4 +29,32 @@ struct PerftRunner {
     uint64_t castles = 0;
     uint64_t checks = 0;
     uint64_t mates = 0;
+
+    PerftRunner() = default;
+    ~PerftRunner() { freeDivideEntries(); }
+    PerftRunner(const PerftRunner&) = delete;
+    PerftRunner& operator=(const PerftRunner&) = delete;
+
+    // Adds the legal leaves at the depth to `nodes`. A depth below 1 counts
+    // as 1: the walk always ends.
+    void perft(int depth);
+    // As perft, and counts the kinds of the last ply's moves.
+    void perftDetailed(int depth);
+    // The legal leaves at the depth; changes nothing else.
+    uint64_t countLeaves(int depth);
+    // Fills divideEntries (which must hold DivideEntryCount entries) with the
+    // legal root moves and their leaf counts; depth below 2 counts each move
+    // once.
+    void divideRootMoves(int depth);
+
+    void allocateDivideEntries();
+    void freeDivideEntries();
 };
+
+// The three reports, each line through sendToGui.
+void runPerft(Engine& engine, int depth);
+void runPerftDetailed(Engine& engine, int depth);
+void runDivide(Engine& engine, int depth);
+
+// Leaves per second as the reports print it (16 ms when no time passed).
+int perftSpeed(uint64_t leaves, double micros);

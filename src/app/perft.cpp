@@ -1,0 +1,215 @@
+#include "app/perft.h"
+
+#include <sys/time.h>
+
+#include <cinttypes>
+#include <cstring>
+
+#include "board/attacks.h"
+#include "board/notation.h"
+#include "board/position.h"
+#include "foundation/timer.h"
+#include "protocol/gui_io.h"
+#include "search/engine.h"
+
+namespace {
+
+// The pseudo-legal moves of a node: evasions in check, otherwise captures
+// then quiet moves of the side to move.
+int nodeMoves(const Position& position, ScoredMove* list) {
+    if (position.inCheck()) return position.generateEvasions(list);
+    int count;
+    if (position.sideToMove == White) {
+        count = position.generateCapturesWhite(list);
+        count += position.generateQuietsWhite(list + count);
+    } else {
+        count = position.generateCapturesBlack(list);
+        count += position.generateQuietsBlack(list + count);
+    }
+    return count;
+}
+
+// After makeMove: the side that moved left its king safe.
+inline bool moverIsSafe(const Position& position) {
+    const int mover = position.sideToMove ^ 1;
+    return !position.isAttacked(position.kingSquare[mover], position.sideToMove);
+}
+
+uint64_t leaves(Position& position, int depth) {
+    ScoredMove list[MaxMoves];
+    const int count = nodeMoves(position, list);
+    uint64_t total = 0;
+    UndoRecord undo;
+    for (int i = 0; i < count; i++) {
+        const Move move = list[i].move;
+        position.makeMove(move, undo);
+        if (moverIsSafe(position)) total += depth <= 1 ? 1 : leaves(position, depth - 1);
+        position.unmakeMove(move, undo);
+    }
+    return total;
+}
+
+double microsSince(const timeval& start) {
+    timeval now;
+    gettimeofday(&now, nullptr);
+    return double(now.tv_sec - start.tv_sec) * 1000000.0 + double(now.tv_usec - start.tv_usec);
+}
+
+}  // namespace
+
+void PerftRunner::perft(int depth) { nodes += countLeaves(depth); }
+
+uint64_t PerftRunner::countLeaves(int depth) {
+    return leaves(*position, depth < 1 ? 1 : depth);
+}
+
+namespace {
+
+// The last ply of a detailed count: every legal move is counted by kind, and
+// a move that gives check is tested for mate.
+void detailedLeaves(PerftRunner& runner, Position& position, int depth) {
+    ScoredMove list[MaxMoves];
+    const int count = nodeMoves(position, list);
+    UndoRecord undo;
+    for (int i = 0; i < count; i++) {
+        const Move move = list[i].move;
+        position.makeMove(move, undo);
+        if (moverIsSafe(position)) {
+            if (depth > 1) {
+                detailedLeaves(runner, position, depth - 1);
+            } else {
+                runner.nodes++;
+                if (moveCaptured(move)) runner.captures++;
+                if (isEnPassant(move)) runner.enPassant++;
+                if (movePromotion(move)) runner.promotions++;
+                if (isCastling(move)) runner.castles++;
+                if (position.inCheck()) {
+                    runner.checks++;
+                    ScoredMove evasions[MaxMoves];
+                    const int evasionCount = position.generateEvasions(evasions);
+                    bool escape = false;
+                    UndoRecord reply;
+                    for (int k = 0; k < evasionCount && !escape; k++) {
+                        position.makeMove(evasions[k].move, reply);
+                        escape = moverIsSafe(position);
+                        position.unmakeMove(evasions[k].move, reply);
+                    }
+                    if (!escape) runner.mates++;
+                }
+            }
+        }
+        position.unmakeMove(move, undo);
+    }
+}
+
+}  // namespace
+
+void PerftRunner::perftDetailed(int depth) { detailedLeaves(*this, *position, depth < 1 ? 1 : depth); }
+
+void PerftRunner::divideRootMoves(int depth) {
+    Position& board = *position;
+    ScoredMove list[MaxMoves];
+    const int count = board.generateMoves(list, board.inCheck());
+    int k = 0;
+    UndoRecord undo;
+    for (int i = 0; i < count && k < DivideEntryCount; i++) {
+        const Move move = list[i].move;
+        board.makeMove(move, undo);
+        if (moverIsSafe(board)) {
+            DivideEntry& entry = divideEntries[k++];
+            entry.count = depth < 2 ? 1 : leaves(board, depth - 1);
+            formatMoveLong(move, entry.text);
+        }
+        board.unmakeMove(move, undo);
+    }
+    divideCount = k;
+}
+
+void PerftRunner::allocateDivideEntries() {
+    freeDivideEntries();
+    divideEntries = new DivideEntry[DivideEntryCount];
+    std::memset(divideEntries, 0, sizeof(DivideEntry) * DivideEntryCount);
+    divideCount = 0;
+}
+
+void PerftRunner::freeDivideEntries() {
+    delete[] divideEntries;
+    divideEntries = nullptr;
+}
+
+int perftSpeed(uint64_t leafCount, double micros) {
+    const double speed = double(leafCount * 1000000ULL) / (micros == 0.0 ? 16000.0 : micros);
+    // Narrowed as a float and then to an int; out-of-range values would be
+    // undefined, so they are held at the ends.
+    if (!(speed >= 0.0)) return 0;
+    if (speed >= 2147483647.0) return 2147483647;
+    return int(float(speed));
+}
+
+namespace {
+
+void sendTime(Engine& engine, const char* format, double micros) {
+    char text[durationTextSize];
+    formatDuration(text, micros);
+    sendToGui(engine, format, text);
+}
+
+}  // namespace
+
+void runPerft(Engine& engine, int depth) {
+    PerftRunner& runner = engine.perftRunner;
+    if (runner.position == nullptr) return;  // the engine is not initialised
+    // A depth below 1 is counted as 1, and reported as what was counted.
+    depth = depth < 1 ? 1 : depth;
+    runner.nodes = 0;
+    timeval start;
+    gettimeofday(&start, nullptr);
+    runner.perft(depth);
+    const double micros = microsSince(start);
+    sendToGui(engine, "Depth %d", depth);
+    sendToGui(engine, "Nodes = %" PRIu64, runner.nodes);
+    sendTime(engine, "Time = %s", micros);
+    sendToGui(engine, "Speed = %d", perftSpeed(runner.nodes, micros));
+}
+
+void runPerftDetailed(Engine& engine, int depth) {
+    PerftRunner& runner = engine.perftRunner;
+    if (runner.position == nullptr) return;
+    runner.nodes = runner.captures = runner.enPassant = runner.promotions = 0;
+    runner.castles = runner.checks = runner.mates = 0;
+    depth = depth < 1 ? 1 : depth;
+    timeval start;
+    gettimeofday(&start, nullptr);
+    runner.perftDetailed(depth);
+    const double micros = microsSince(start);
+    sendToGui(engine, "Depth %d", depth);
+    sendToGui(engine, "Nodes = %" PRIu64, runner.nodes);
+    sendToGui(engine, "Nodes captures = %" PRIu64, runner.captures);
+    sendToGui(engine, "Nodes e.p = %" PRIu64, runner.enPassant);
+    sendToGui(engine, "Nodes check = %" PRIu64, runner.checks);
+    sendToGui(engine, "Nodes mate = %" PRIu64, runner.mates);
+    sendToGui(engine, "Nodes promotion = %" PRIu64, runner.promotions);
+    sendToGui(engine, "Nodes castle = %" PRIu64, runner.castles);
+    sendTime(engine, "Time = %s", micros);
+    sendToGui(engine, "Speed = %d", perftSpeed(runner.nodes, micros));
+}
+
+void runDivide(Engine& engine, int depth) {
+    PerftRunner& runner = engine.perftRunner;
+    if (runner.position == nullptr) return;
+    Timer timer;
+    timer.start();
+    runner.allocateDivideEntries();
+    runner.divideRootMoves(depth);
+    const double micros = timer.elapsed();
+    uint64_t total = 0;
+    for (int k = 0; k < runner.divideCount; k++) {
+        sendToGui(engine, "%10s : %" PRIu64, runner.divideEntries[k].text,
+                  runner.divideEntries[k].count);
+        total += runner.divideEntries[k].count;
+    }
+    sendToGui(engine, "\n     total : %" PRIu64, total);
+    sendTime(engine, "\nTime = %s", micros);
+    sendToGui(engine, "Speed = %d", perftSpeed(total, micros));
+    runner.freeDivideEntries();
+}

@@ -1,0 +1,544 @@
+#include "protocol/uci_protocol.h"
+
+#include <unistd.h>
+
+#include <cinttypes>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/perft.h"
+#include "board/fen.h"
+#include "board/notation.h"
+#include "eval/evaluate.h"
+#include "eval/pawns.h"
+#include "foundation/build_config.h"
+#include "foundation/log.h"
+#include "protocol/gui_io.h"
+#include "search/engine.h"
+
+namespace {
+
+constexpr const char* authorName = "Osvane Kreelith";
+
+// Numbers of the GUI are read in 64 bits and brought into range before they
+// reach the engine's narrower fields, so nothing wraps.
+int64_t tokenNumber(const Tokenizer& line) {
+    char digits[64];
+    size_t length = size_t(line.cursor - line.tokenStart);
+    if (length > sizeof digits - 1) length = sizeof digits - 1;
+    std::memcpy(digits, line.tokenStart, length);
+    digits[length] = '\0';
+    return std::strtoll(digits, nullptr, 10);
+}
+
+int64_t clamp64(int64_t value, int64_t low, int64_t high) {
+    return value < low ? low : value > high ? high : value;
+}
+
+// Moves to the next token and reads it as a number; false when there is none.
+bool nextNumber(Tokenizer& line, int64_t& value) {
+    if (!line.next()) return false;
+    value = tokenNumber(line);
+    return true;
+}
+
+bool tokenIs(const Tokenizer& line, const char* word) { return startsWith(line.tokenStart, word); }
+
+std::string tokenText(const Tokenizer& line) {
+    return std::string(line.tokenStart, size_t(line.cursor - line.tokenStart));
+}
+
+// The ponder flag of the search that runs now or is about to run.
+StopState stopFor(Engine& engine) { return engine.ponderSearch.load() ? PonderStopped : Stopped; }
+
+}  // namespace
+
+UciProtocol::UciProtocol(Engine& owner) : Protocol(owner) {}
+
+UciProtocol::~UciProtocol() {
+    if (engine.listener == &listener) engine.listener = &engine.nullListener;
+}
+
+void UciProtocol::start() {
+    listener.bind(*this);
+    answerUci();
+}
+
+int UciProtocol::handleLine(Tokenizer& line) {
+    if (!line.next()) return 1;
+    return executeCommand(line);
+}
+
+int UciProtocol::answerUci() {
+    Engine& e = host;
+    EngineSettings& s = e.settings;
+    const char* yes = "true";
+    const char* no = "false";
+    sendToGui(e, "id name %s %s %s", build::engineName, build::engineVersion, build::wordSizeText);
+    sendToGui(e, "id author %s", authorName);
+    sendToGui(e, "option name Hash type spin default %d min %d max %d", s.hashMb, 1,
+              build::maxHashMb);
+    sendLine("option name Ponder type check default false");
+    sendToGui(e, "option name OwnBook type check default %s", s.book ? yes : no);
+    sendToGui(e, "option name Book File type string default %s", s.bookFile.c_str());
+    sendLine("option name Clear Hash type button");
+    sendToGui(e, "option name UsePersonality type check default %s", s.usePersonality ? yes : no);
+    sendToGui(e, "option name PersonalityFile type string default %s", s.personalityFile.c_str());
+    sendLine("option name UCI_Chess960 type check default false");
+    sendToGui(e, "option name MultiPV type spin default 1 min 1 max %d", MaxLines);
+    sendToGui(e, "option name NullMovePruning type check default %s",
+              s.useNullMovePruning ? yes : no);
+    sendToGui(e, "option name LateMoveReduction type check default %s", s.useLmr ? yes : no);
+    sendToGui(e, "option name Threads type spin default %d min 1 max %d", s.maxThreads,
+              MaxSearchThreads);
+    sendToGui(e, "option name UCI_LimitStrength type check default %s", s.useStrength ? yes : no);
+    sendToGui(e, "option name UCI_Elo type spin default %d min %d max %d", s.strengthElo, 1000,
+              2700);
+    sendToGui(e, "option name DrawScore type spin default %d min -100 max 100", s.drawScore);
+
+    e.init(s.hashMb);
+    if (s.usePersonality != 0 && e.evalParams.loadPersonality(s.personalityFile))
+        e.npsLimit = uint64_t(clamp64(e.evalParams.values[EvalParams::ReduceSpeed], 0, INT32_MAX));
+    e.newGame();
+    e.bestMoveOwed = 0;
+    if (s.book == 1 && !e.book.load(e, s.bookFile)) s.book = 0;
+    e.book.selectivity = s.bookSelectivity;
+    if (s.useStrength != 0) e.setStrength(s.strengthElo);
+    // The announced defaults are the state the engine starts in.
+    e.useNullMove = s.useNullMovePruning != 0;
+    e.useLmr = s.useLmr != 0;
+    logger.log(LogInfo, "Using %d threads", s.maxThreads);
+    if (s.maxThreads != e.threadPool.threadCount) {
+        e.threadPool.setThreadCount(int(clamp64(s.maxThreads, 1, MaxSearchThreads)));
+        e.position.owner = e.threadPool.mainThread;
+    }
+    e.threadPool.minSplitDepth = 2 * s.minSplitDepth;  // half plies
+    sendLine("uciok");
+    return 1;
+}
+
+bool UciProtocol::searchOpen() {
+    stateMutex.lock();
+    const bool open = openSearches > 0;
+    stateMutex.unlock();
+    return open;
+}
+
+bool UciProtocol::busy() { return searchOpen() || engine.searchActive(); }
+
+size_t UciProtocol::deferredOptionCount() {
+    stateMutex.lock();
+    const size_t count = deferredOptions.size();
+    stateMutex.unlock();
+    return count;
+}
+
+int UciProtocol::executeCommand(Tokenizer& line) {
+    if (!deferredOptions.empty() && !busy()) applyDeferredOptions();
+
+    if (tokenIs(line, "go")) {
+        go(line);
+    } else if (tokenIs(line, "position")) {
+        position(line);
+    } else if (tokenIs(line, "isready")) {
+        sendLine("readyok");
+    } else if (tokenIs(line, "ponderhit")) {
+        ponderHit();
+    } else if (tokenIs(line, "setoption")) {
+        setOption(line);
+    } else if (tokenIs(line, "quit")) {
+        quit();
+        return 0;
+    } else if (tokenIs(line, "ucinewgame")) {
+        newGameCommand();
+    } else if (tokenIs(line, "stop")) {
+        stop();
+    } else if (tokenIs(line, "perftd")) {
+        int64_t depth;
+        if (nextNumber(line, depth)) runPerftDetailed(engine, int(clamp64(depth, INT_MIN, INT_MAX)));
+    } else if (tokenIs(line, "perft")) {
+        int64_t depth;
+        if (nextNumber(line, depth)) runPerft(engine, int(clamp64(depth, INT_MIN, INT_MAX)));
+    } else if (tokenIs(line, "divide")) {
+        int64_t depth;
+        if (nextNumber(line, depth)) runDivide(engine, int(clamp64(depth, INT_MIN, INT_MAX)));
+    } else if (tokenIs(line, "debug")) {
+        // accepted; nothing depends on it
+    } else if (tokenIs(line, "printBoard")) {
+        engine.position.print();
+    } else if (tokenIs(line, "eval")) {
+        evalCommand();
+    } else if (tokenIs(line, "printHashKey")) {
+        sendToGui(engine, "%" PRIx64, engine.position.key);
+    } else if (tokenIs(line, "printFEN")) {
+        char fen[FenBufferSize];
+        engine.toFen(engine.position, fen);
+        sendToGui(engine, "%s", fen);
+    }
+    return 1;
+}
+
+void UciProtocol::go(Tokenizer& line) {
+    Engine& e = host;
+    // Options set during the last search take effect before the next one;
+    // the previous search may still be returning after its answer.
+    if (!deferredOptions.empty() && !searchOpen()) {
+        while (e.searchActive()) usleep(200);
+        applyDeferredOptions();
+    }
+
+    e.pondering = 0;
+    e.movesToGo = 0;
+    while (line.next()) {
+        int64_t n;
+        if (tokenIs(line, "ponder")) {
+            e.pondering = 1;
+        } else if (tokenIs(line, "wtime")) {
+            if (!nextNumber(line, n)) break;
+            e.clock[White] = float(clamp64(n, 0, INT32_MAX));
+            e.limitMode = Clock;
+        } else if (tokenIs(line, "btime")) {
+            if (!nextNumber(line, n)) break;
+            e.clock[Black] = float(clamp64(n, 0, INT32_MAX));
+            e.limitMode = Clock;
+        } else if (tokenIs(line, "winc")) {
+            if (!nextNumber(line, n)) break;
+            e.increment[White] = int32_t(clamp64(n, 0, INT32_MAX));
+        } else if (tokenIs(line, "binc")) {
+            if (!nextNumber(line, n)) break;
+            e.increment[Black] = int32_t(clamp64(n, 0, INT32_MAX));
+        } else if (tokenIs(line, "movetime")) {
+            if (!nextNumber(line, n)) break;
+            // Milliseconds to microseconds in 64 bits, then capped to the
+            // 32-bit field: a long move time never turns negative.
+            e.moveTime = int32_t(clamp64(clamp64(n, 0, INT64_MAX / 1000) * 1000, 0, INT32_MAX));
+            e.limitMode = MoveTime;
+        } else if (tokenIs(line, "movestogo")) {
+            if (!nextNumber(line, n)) break;
+            e.movesToGo = int32_t(clamp64(n, 0, INT32_MAX));
+            e.limitMode = Clock;
+        } else if (tokenIs(line, "infinite")) {
+            e.bestMoveOwed = 1;
+            e.limitMode = Infinite;
+        } else if (tokenIs(line, "depth")) {
+            if (!nextNumber(line, n)) break;
+            e.limitMode = Depth;
+            e.depthLimit = int32_t(clamp64(n, 1, 127));
+        } else if (tokenIs(line, "nodes")) {
+            if (!nextNumber(line, n)) break;
+            e.limitMode = Nodes;
+            e.nodeLimit = uint64_t(clamp64(n, 0, INT64_MAX));
+        }
+    }
+
+    stateMutex.lock();
+    openSearches++;
+    stopReceived = false;
+    hitReceived = false;
+    resultWithheld = false;  // a new search: the GUI has moved on
+    stateMutex.unlock();
+    e.startSearch(e.pondering);
+}
+
+void UciProtocol::position(Tokenizer& line) {
+    Engine& e = host;
+    if (!line.next()) return;
+    if (tokenIs(line, "startpos")) {
+        e.gameHistory.clear();
+        e.repKeyCount = 0;
+        e.position.setStartPosition();
+        if (line.next() && tokenIs(line, "moves") && line.next()) e.applyMoves(line.tokenStart);
+        return;
+    }
+    if (!tokenIs(line, "fen")) return;
+    if (!line.next()) return;
+    // The FEN text runs up to the "moves" word or the end of the line; it is
+    // taken whole, whatever its length.
+    const char* fenStart = line.tokenStart;
+    const char* fenEnd = line.end;
+    const char* movesStart = nullptr;
+    do {
+        if (tokenIs(line, "moves")) {
+            fenEnd = line.tokenStart;
+            if (line.next()) movesStart = line.tokenStart;
+            break;
+        }
+    } while (line.next());
+    while (fenEnd > fenStart && fenEnd[-1] == ' ') fenEnd--;
+    const std::string fen(fenStart, size_t(fenEnd - fenStart));
+    if (e.setFen(fen.c_str()) && movesStart != nullptr) e.applyMoves(movesStart);
+}
+
+void UciProtocol::setOption(Tokenizer& line) {
+    Engine& e = host;
+    EngineSettings& s = e.settings;
+    const std::string wholeLine(line.lineStart);
+    if (!line.next() || !tokenIs(line, "name")) return;
+    if (!line.next()) return;
+
+    // The value after the word "value"; false when either is missing.
+    auto value = [&line](std::string& text) {
+        if (!line.next() || !tokenIs(line, "value") || !line.next()) return false;
+        text = tokenText(line);
+        return true;
+    };
+    auto number = [&line](int64_t& n) {
+        if (!line.next() || !tokenIs(line, "value") || !line.next()) return false;
+        n = tokenNumber(line);
+        return true;
+    };
+    auto flag = [&line](bool& on) {
+        if (!line.next() || !tokenIs(line, "value") || !line.next()) return false;
+        on = startsWith(line.tokenStart, "true");
+        return true;
+    };
+    // Options that rebuild what a running search uses (the table, the
+    // threads, the weights, the book) wait until the search has ended.
+    auto deferIfBusy = [&]() {
+        if (!busy()) return false;
+        stateMutex.lock();
+        deferredOptions.push_back(wholeLine);
+        stateMutex.unlock();
+        logger.log(LogInfo, "option applied after the search: %s", wholeLine.c_str());
+        return true;
+    };
+    auto loadPersonality = [&](const std::string& file) {
+        if (e.evalParams.loadPersonality(file))
+            e.npsLimit =
+                uint64_t(clamp64(e.evalParams.values[EvalParams::ReduceSpeed], 0, INT32_MAX));
+    };
+
+    int64_t n;
+    bool on;
+    std::string text;
+    if (tokenIs(line, "Hash")) {
+        if (deferIfBusy() || !number(n)) return;
+        e.transpositionTable.resize(int(clamp64(n, 1, build::maxHashMb)));
+    } else if (tokenIs(line, "Ponder")) {
+        if (!flag(on)) return;
+        e.ponderAllowed = on;
+        e.ponderEnabled = on ? 1 : 0;
+        if (!on) e.ponderSearch = false;
+    } else if (tokenIs(line, "NullMovePruning")) {
+        if (flag(on)) e.useNullMove = on;
+    } else if (tokenIs(line, "LateMoveReduction")) {
+        if (flag(on)) e.useLmr = on;
+    } else if (tokenIs(line, "OwnBook")) {
+        if (deferIfBusy() || !flag(on)) return;
+        if (on) {
+            s.book = 1;
+            if (!e.book.load(e, s.bookFile)) {
+                sendLine("info string book file not found");
+                s.book = 0;
+            }
+        } else {
+            s.book = 0;
+            e.bookInUse = false;
+            e.book.clear();
+        }
+    } else if (tokenIs(line, "Book")) {
+        if (!line.next() || !tokenIs(line, "File")) return;
+        if (deferIfBusy() || !value(text)) return;
+        s.bookFile = text;
+        if (s.book != 0 && !e.book.load(e, s.bookFile)) {
+            sendLine("info string book file not found");
+            s.book = 0;
+        }
+    } else if (tokenIs(line, "Clear")) {
+        if (!line.next() || !tokenIs(line, "Hash")) return;
+        if (deferIfBusy()) return;
+        e.transpositionTable.clear();
+    } else if (tokenIs(line, "MultiPV")) {
+        if (number(n)) e.multiPv = int32_t(clamp64(n, 1, MaxLines));
+    } else if (tokenIs(line, "UCI_Elo")) {
+        if (!number(n)) return;
+        e.setStrength(s.personalityInUse ? 2700 : int(clamp64(n, 1000, 2700)));
+    } else if (tokenIs(line, "DrawScore")) {
+        if (number(n)) s.drawScore = int32_t(clamp64(n, -100, 100));
+    } else if (tokenIs(line, "UCI_Chess960")) {
+        if (flag(on)) e.position.chess960 = on ? 1 : 0;
+    } else if (tokenIs(line, "Threads")) {
+        if (deferIfBusy() || !number(n)) return;
+        const int count = int(clamp64(n, INT_MIN, INT_MAX));
+        logger.log(LogInfo, "Using %d threads", count);
+        if (count != e.threadPool.threadCount) {
+            e.threadPool.setThreadCount(count);
+            // The game position evaluates with thread 0's tables, which the
+            // pool has just replaced.
+            e.position.owner = e.threadPool.mainThread;
+        }
+    } else if (tokenIs(line, "UsePersonality")) {
+        if (deferIfBusy() || !flag(on)) return;
+        s.personalityInUse = on;
+        loadPersonality(on ? s.personalityFile : std::string());
+    } else if (tokenIs(line, "PersonalityFile")) {
+        if (deferIfBusy() || !value(text)) return;
+        s.personalityFile = text;
+        loadPersonality(s.personalityInUse ? s.personalityFile : std::string());
+    }
+}
+
+void UciProtocol::applyDeferredOptions() {
+    stateMutex.lock();
+    std::vector<std::string> lines;
+    lines.swap(deferredOptions);
+    stateMutex.unlock();
+    for (const std::string& text : lines) {
+        Tokenizer line(text.c_str(), ' ');
+        if (line.next()) setOption(line);
+    }
+}
+
+void UciProtocol::interruptSearch(StopState state) {
+    Engine& e = host;
+    const bool stopping = state == Stopped;
+    if (!e.inputThreadInUse) {
+        // Read inside the search's own poll: the search is past its start.
+        e.stopState = stopping ? stopFor(e) : state;
+        return;
+    }
+    while (searchOpen()) {
+        if (e.stopState.load() == Running) e.stopState = stopping ? stopFor(e) : state;
+        usleep(200);
+    }
+}
+
+void UciProtocol::stop() {
+    stateMutex.lock();
+    if (openSearches > 0) {
+        stopReceived = true;
+        stateMutex.unlock();
+        interruptSearch(Stopped);
+        return;
+    }
+    if (resultWithheld) sendWithheldResult();
+    stateMutex.unlock();
+}
+
+void UciProtocol::ponderHit() {
+    Engine& e = host;
+    stateMutex.lock();
+    if (openSearches == 0) {
+        if (resultWithheld) sendWithheldResult();
+        stateMutex.unlock();
+        return;
+    }
+    hitReceived = true;
+    stateMutex.unlock();
+
+    if (e.inputThreadInUse) {
+        // A request the main thread has not taken yet simply becomes a
+        // normal search.
+        e.mutex.lock();
+        const bool pending = e.searchRequested.load();
+        if (pending) e.ponderArg = 0;
+        e.mutex.unlock();
+        if (pending) return;
+        // Taken: the search settles its ponder flag before it counts as
+        // searching, so wait for that before clearing the flag.
+        while (!e.searching.load() && searchOpen()) usleep(100);
+        if (!searchOpen()) return;
+    }
+    e.ponderSearch = false;
+    e.pollCounter = e.pollInterval;
+    e.poll();
+}
+
+void UciProtocol::quit() {
+    Engine& e = host;
+    e.ponderEnabled = 0;
+    if (searchOpen()) interruptSearch(Aborted);
+}
+
+void UciProtocol::newGameCommand() {
+    Engine& e = host;
+    if (searchOpen()) {
+        e.newGamePending = 1;
+        interruptSearch(Aborted);
+        if (!e.inputThreadInUse) return;  // the listener completes it
+        // The search may have ended on its own before the abort reached it.
+        if (e.newGamePending == 0) return;
+        while (e.searchActive()) usleep(200);
+        e.newGamePending = 0;
+    }
+    e.newGame();
+    e.bestMoveOwed = 0;
+}
+
+void UciProtocol::evalCommand() {
+    // A pawn table of its own: thread 0's table may be in use by a search.
+    if (!evalPawnHash) {
+        evalPawnHash.reset(new PawnHashTable());
+        evalPawnHash->clear();
+    }
+    evalPawnHash->clearIfStale();
+    const int score = evaluate(engine.evalParams, engine.position, *evalPawnHash, -32000, 32000);
+    sendToGui(engine, "eval = %.2f", double(score) * 0.01);
+}
+
+void UciProtocol::sendBestMove(Move best, Move ponder, bool withPonder) {
+    char bestText[8], ponderText[8];
+    formatMove(engine.position, best, bestText);
+    formatMove(engine.position, ponder, ponderText);
+    char text[64];
+    if (withPonder)
+        std::snprintf(text, sizeof text, "bestmove %s ponder %s", bestText, ponderText);
+    else
+        std::snprintf(text, sizeof text, "bestmove %s", bestText);
+    sendLine(text);
+}
+
+// Called with stateMutex held.
+void UciProtocol::sendWithheldResult() {
+    resultWithheld = false;
+    sendBestMove(lastBestMove, lastPonderMove, true);
+}
+
+void UciProtocol::searchEnded(StopState state, Move best, Move ponder) {
+    Engine& e = host;
+    stateMutex.lock();
+    lastBestMove = best;
+    lastPonderMove = ponder;
+    // A ponder search ends without playing its move and reports none; its
+    // answer is the first move of its principal variation.
+    if (best == NoMove && (state == PonderFinished || state == PonderStopped) &&
+        e.pvLines[0].pvLength > 0) {
+        lastBestMove = e.pvLines[0].pv[0];
+        lastPonderMove = e.pvLines[0].pvLength > 1 ? e.pvLines[0].pv[1] : NoMove;
+    }
+    if (openSearches > 0) openSearches--;
+
+    switch (state) {
+        case Aborted:
+            if (e.newGamePending) {
+                e.newGame();
+                e.bestMoveOwed = 0;
+                e.movesLeft = 40;
+                e.movesPerSession = 40;
+                e.movesToGo = 40;
+                e.newGamePending = 0;
+            }
+            if (e.bestMoveOwed) {
+                e.bestMoveOwed = 0;
+                sendBestMove(lastBestMove, NoMove, false);
+            }
+            break;
+        case PonderFinished:
+            // The answer waits for "ponderhit" or "stop", unless one of them
+            // came while the search was finishing.
+            if (hitReceived || stopReceived)
+                sendBestMove(lastBestMove, lastPonderMove, true);
+            else
+                resultWithheld = true;
+            break;
+        case PonderStopped:
+            // A "go ponder" is answered like any other "go".
+            sendBestMove(lastBestMove, lastPonderMove, e.ponderEnabled != 0);
+            break;
+        default:
+            sendBestMove(lastBestMove, lastPonderMove, e.ponderEnabled != 0);
+            break;
+    }
+    stateMutex.unlock();
+}
