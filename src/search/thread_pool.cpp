@@ -67,7 +67,7 @@ void ThreadPool::createThreads() {
 
     for (int i = 1; i < threadCount; i++) {
         SearchThread* thread = new SearchThread(int32_t(threads.size()), this, engine);
-        if (thread->start()) {
+        if (thread->start(stackBytes)) {
             threads.push_back(thread);
         } else {
             // The failure is logged by start; a thread that does not run must
@@ -76,6 +76,9 @@ void ThreadPool::createThreads() {
             delete thread;
         }
     }
+    // The game position evaluates with thread 0's tables; the old thread 0
+    // is gone.
+    if (engine != nullptr) engine->position.owner = mainThread;
 }
 
 void ThreadPool::destroyThreads() {

@@ -80,6 +80,9 @@ struct ThreadPool : public Mutex {
     // Nodes deeper than this many half plies may be split (twice the minimum
     // split depth in plies; the protocols set it from MinSplitDepth).
     int32_t minSplitDepth = 8;
+    // Stack of every helper thread (4 MB; a parameter only so that a failed
+    // creation can be exercised).
+    size_t stackBytes = threadStackBytes;
 
     ThreadPool() = default;
     ~ThreadPool() override { destroyThreads(); }
