@@ -102,11 +102,18 @@ struct ProgramRun {
     bool timedOut = false;
 };
 
-// Runs `program` with `args` in `directory` with standard input at its end,
-// collecting standard output until the program exits or `seconds` pass.
+// Runs `program` with `args` in `directory`, standard input reading `input`
+// and then its end, collecting standard output until the program exits or
+// `seconds` pass.
 inline ProgramRun runProgram(const std::string& program, const std::vector<std::string>& args,
-                             const std::string& directory, int seconds = 60) {
+                             const std::string& directory, int seconds = 60,
+                             const std::string& input = "") {
     ProgramRun run;
+    const std::string inputFile = directory + "/.program_input";
+    {
+        std::ofstream inputText(inputFile, std::ios::binary);
+        inputText << input;
+    }
     int pipeFds[2];
     if (pipe(pipeFds) != 0) return run;
     pid_t child = fork();
@@ -114,11 +121,10 @@ inline ProgramRun runProgram(const std::string& program, const std::vector<std::
         dup2(pipeFds[1], 1);
         close(pipeFds[0]);
         close(pipeFds[1]);
+        int inputFd = open(inputFile.c_str(), O_RDONLY);
+        if (inputFd >= 0) dup2(inputFd, 0);
         int devNull = open("/dev/null", O_RDWR);
-        if (devNull >= 0) {
-            dup2(devNull, 0);
-            dup2(devNull, 2);
-        }
+        if (devNull >= 0) dup2(devNull, 2);
         if (chdir(directory.c_str()) != 0) _exit(127);
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(program.c_str()));
