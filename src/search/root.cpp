@@ -469,7 +469,12 @@ bool Engine::think(int ponder) {
     int maxDepth = limitMode == Depth ? depthLimit : MaxIteration;
     if (maxDepth > MaxIteration) maxDepth = MaxIteration;
 
-    if (bookInUse && int64_t(gameHistory.size()) < int64_t(bookPlyLimit)) {
+    // The book's switches change with a load on the protocol thread, under
+    // the book's lock.
+    book.guard.lock();
+    const bool probeBook = bookInUse && int64_t(gameHistory.size()) < int64_t(bookPlyLimit);
+    book.guard.unlock();
+    if (probeBook) {
         const Move bookMove = book.probe(position.key, rootList.moves, rootList.count);
         if (bookMove != NoMove) {
             stopState = Stopped;

@@ -18,7 +18,9 @@ namespace {
 // idle, and either free of split points or waiting at one where `master`
 // works, so that a waiting master only ever helps those that help it.
 bool mayBook(const SearchThread& helper, const SearchThread& master) {
-    if (&helper == &master || helper.working.load(std::memory_order_relaxed)) return false;
+    // Acquire: pairs with the release by which the helper left its last
+    // split point, so its last reads of its killers come before our copy.
+    if (&helper == &master || helper.working.load(std::memory_order_acquire)) return false;
     const int count = helper.splitPointCount.load(std::memory_order_relaxed);
     return count == 0 ||
            (helper.splitPoints[count - 1].slaveMask.load(std::memory_order_relaxed) & master.bit);
@@ -118,7 +120,7 @@ void SearchThread::workAt(SplitPoint& s) {
 
     // Leave: our nodes and depth flow into the split point; the last helper
     // out wakes the master (which tests the mask under its own mutex).
-    working.store(false, std::memory_order_relaxed);
+    working.store(false, std::memory_order_release);
     s.nodes += context.nodes;
     if (context.selDepth > s.selDepth) s.selDepth = context.selDepth;
     const uint64_t remaining = s.slaveMask.load(std::memory_order_relaxed) & ~bit;
