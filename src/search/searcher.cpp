@@ -352,6 +352,9 @@ FixedDepthResult searchFixedDepth(Engine& engine, int plies) {
     searcher.nodes = 0;
     searcher.selDepth = 0;
 
+    // Searching the root is work: with several threads, nobody may take this
+    // thread for idle while it splits below.
+    main.working.store(true, std::memory_order_relaxed);
     const int bound = InfiniteScore + 1;
     for (int i = 1; i <= plies && i < MaxPly; i++) {
         int alpha = -bound;
@@ -409,6 +412,7 @@ FixedDepthResult searchFixedDepth(Engine& engine, int plies) {
             break;
         }
     }
+    main.working.store(false, std::memory_order_relaxed);
     result.nodes = searcher.nodes;
     result.selDepth = searcher.selDepth;
     return result;
