@@ -120,11 +120,16 @@ bool startInputThread(Engine& engine, size_t stackBytes) {
 
 int runProtocolLoop(Engine& engine) {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
-    engine.inputThreadInUse = engine.settings.useInputThread != 0;
-    if (engine.inputThreadInUse) startInputThread(engine, threadStackBytes);
-
+    // A search without the input thread asks the operating system whether a
+    // command waits; a line already sitting in a stdio buffer would be
+    // invisible to it, so standard input is read without one.
+    std::setvbuf(stdin, nullptr, _IONBF, 0);
+    // The banner goes first, so that it never stands among the answer to
+    // the GUI's first command.
     sendToGui(engine, "%s %s (%s) by %s", build::engineName, build::engineVersion,
               build::wordSizeText, authorName);
+    engine.inputThreadInUse = engine.settings.useInputThread != 0;
+    if (engine.inputThreadInUse) startInputThread(engine, threadStackBytes);
 
     if (engine.inputThreadInUse) {
         while (engine.serveSearchRequest()) {

@@ -188,6 +188,11 @@ void UciProtocol::go(Tokenizer& line) {
         applyDeferredOptions();
     }
 
+    // A "go" while a search runs (without waiting for its answer) ends that
+    // search first: two requests must never merge into one search, or one
+    // "go" would stay unanswered.
+    if (searchOpen()) interruptSearch(Stopped);
+
     e.pondering = 0;
     e.movesToGo = 0;
     while (line.next()) {
@@ -232,8 +237,14 @@ void UciProtocol::go(Tokenizer& line) {
         }
     }
 
+    // Read inside a running search's own poll (no input thread), this
+    // request may meet one that is already waiting and merge with it.
+    e.mutex.lock();
+    const bool merged = e.searchRequested.load();
+    e.mutex.unlock();
+
     stateMutex.lock();
-    openSearches++;
+    if (!merged) openSearches++;
     stopReceived = false;
     hitReceived = false;
     resultWithheld = false;  // a new search: the GUI has moved on
@@ -253,20 +264,19 @@ void UciProtocol::position(Tokenizer& line) {
     }
     if (!tokenIs(line, "fen")) return;
     if (!line.next()) return;
-    // The FEN text runs up to the "moves" word or the end of the line; it is
-    // taken whole, whatever its length.
-    const char* fenStart = line.tokenStart;
-    const char* fenEnd = line.end;
+    // The FEN text runs up to the "moves" word or the end of the line,
+    // whatever its length; its fields are joined by single blanks, as runs of
+    // blanks separate tokens everywhere else.
+    std::string fen;
     const char* movesStart = nullptr;
     do {
         if (tokenIs(line, "moves")) {
-            fenEnd = line.tokenStart;
             if (line.next()) movesStart = line.tokenStart;
             break;
         }
+        if (!fen.empty()) fen += ' ';
+        fen += tokenText(line);
     } while (line.next());
-    while (fenEnd > fenStart && fenEnd[-1] == ' ') fenEnd--;
-    const std::string fen(fenStart, size_t(fenEnd - fenStart));
     if (e.setFen(fen.c_str()) && movesStart != nullptr) e.applyMoves(movesStart);
 }
 
@@ -398,9 +408,19 @@ void UciProtocol::interruptSearch(StopState state) {
         e.stopState = stopping ? stopFor(e) : state;
         return;
     }
+    int idleTurns = 0;
     while (searchOpen()) {
         if (e.stopState.load() == Running) e.stopState = stopping ? stopFor(e) : state;
         usleep(200);
+        // A search that is neither running nor asked for will never answer:
+        // do not wait for it for ever.
+        idleTurns = e.searchActive() ? 0 : idleTurns + 1;
+        if (idleTurns > 5000) {
+            logger.log(LogError, "no search answered the last go");
+            stateMutex.lock();
+            openSearches = 0;
+            stateMutex.unlock();
+        }
     }
 }
 

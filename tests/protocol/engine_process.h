@@ -1,0 +1,302 @@
+#pragma once
+// Runs the real engine program as a GUI does: a child process whose standard
+// input and output are pipes, in a directory of its own so that the
+// configuration and log files are under the test's control. Every read has a
+// time limit, so a hanging engine fails the test instead of blocking it.
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#ifndef VORLIX_BIN_DIR
+#define VORLIX_BIN_DIR "."
+#endif
+
+namespace enginetest {
+
+// A fresh directory under the system's temporary directory, removed with
+// everything in it when the object goes.
+class TempDir {
+public:
+    TempDir() {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base && *base ? base : "/tmp") + "/vorlix_proc_XXXXXX";
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        if (mkdtemp(name.data()) != nullptr) path = name.data();
+    }
+    ~TempDir() {
+        if (path.empty()) return;
+        if (DIR* dir = opendir(path.c_str())) {
+            while (dirent* entry = readdir(dir)) {
+                const std::string name = entry->d_name;
+                if (name != "." && name != "..") std::remove((path + "/" + name).c_str());
+            }
+            closedir(dir);
+        }
+        rmdir(path.c_str());
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    void write(const std::string& name, const std::string& text) const {
+        std::ofstream(path + "/" + name, std::ios::binary) << text;
+    }
+    std::string read(const std::string& name) const {
+        std::ifstream in(path + "/" + name, std::ios::binary);
+        std::stringstream all;
+        all << in.rdbuf();
+        return all.str();
+    }
+    bool exists(const std::string& name) const {
+        struct stat info;
+        return stat((path + "/" + name).c_str(), &info) == 0;
+    }
+    std::vector<std::string> files() const {
+        std::vector<std::string> names;
+        if (DIR* dir = opendir(path.c_str())) {
+            while (dirent* entry = readdir(dir)) {
+                const std::string name = entry->d_name;
+                if (name != "." && name != "..") names.push_back(name);
+            }
+            closedir(dir);
+        }
+        return names;
+    }
+
+    std::string path;
+};
+
+// The main deliverable, or another one by name.
+inline std::string programPath(const std::string& name = "vorlix-x64-popcnt") {
+    return std::string(VORLIX_BIN_DIR) + "/" + name;
+}
+
+class EngineProcess {
+public:
+    // Starts `program` with `args` in `directory` (the current directory
+    // when empty).
+    explicit EngineProcess(const std::string& directory, const std::vector<std::string>& args = {},
+                           const std::string& program = programPath()) {
+        int input[2], output[2];
+        if (pipe(input) != 0 || pipe(output) != 0) return;
+        // A GUI that went away must not kill the test with SIGPIPE.
+        signal(SIGPIPE, SIG_IGN);
+        pid = fork();
+        if (pid == 0) {
+            dup2(input[0], STDIN_FILENO);
+            dup2(output[1], STDOUT_FILENO);
+            close(input[0]), close(input[1]), close(output[0]), close(output[1]);
+            if (!directory.empty() && chdir(directory.c_str()) != 0) _exit(126);
+            std::vector<char*> argv;
+            argv.push_back(const_cast<char*>(program.c_str()));
+            for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+            argv.push_back(nullptr);
+            execv(program.c_str(), argv.data());
+            _exit(127);
+        }
+        close(input[0]);
+        close(output[1]);
+        toEngine = input[1];
+        fromEngine = output[0];
+    }
+    ~EngineProcess() {
+        closeInput();
+        if (fromEngine >= 0) close(fromEngine);
+        if (pid > 0 && !exited) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    EngineProcess(const EngineProcess&) = delete;
+    EngineProcess& operator=(const EngineProcess&) = delete;
+
+    bool started() const { return pid > 0; }
+
+    // Sends one line (the newline is added).
+    bool send(const std::string& line) {
+        if (toEngine < 0) return false;
+        const std::string text = line + "\n";
+        size_t done = 0;
+        while (done < text.size()) {
+            const ssize_t n = ::write(toEngine, text.data() + done, text.size() - done);
+            if (n <= 0) return false;
+            done += size_t(n);
+        }
+        return true;
+    }
+    // Sends the bytes as they stand.
+    bool sendRaw(const std::string& text) {
+        return toEngine >= 0 && ::write(toEngine, text.data(), text.size()) == ssize_t(text.size());
+    }
+    // End of the engine's standard input.
+    void closeInput() {
+        if (toEngine >= 0) close(toEngine);
+        toEngine = -1;
+    }
+
+    // The next line of output; false at the end of output or after the time
+    // limit.
+    bool readLine(std::string& line, int timeoutMs) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            const size_t end = pending.find('\n');
+            if (end != std::string::npos) {
+                line = pending.substr(0, end);
+                pending.erase(0, end + 1);
+                transcript.push_back(line);
+                return true;
+            }
+            if (fromEngine < 0 || outputEnded) return false;
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  deadline - std::chrono::steady_clock::now())
+                                  .count();
+            if (left <= 0) return false;
+            pollfd request{fromEngine, POLLIN, 0};
+            if (::poll(&request, 1, int(left)) <= 0) continue;
+            char buffer[4096];
+            const ssize_t n = ::read(fromEngine, buffer, sizeof buffer);
+            if (n <= 0) {
+                outputEnded = true;
+                continue;
+            }
+            pending.append(buffer, size_t(n));
+        }
+    }
+
+    // Reads until a line matches `pattern` (a regular expression searched in
+    // the line); false after the time limit or at the end of output. The
+    // lines read before it are in `before` when given.
+    bool waitFor(const std::string& pattern, int timeoutMs, std::vector<std::string>* before = nullptr,
+                 std::string* matched = nullptr) {
+        const std::regex wanted(pattern);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        std::string line;
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  deadline - std::chrono::steady_clock::now())
+                                  .count();
+            if (left <= 0 || !readLine(line, int(left))) return false;
+            if (std::regex_search(line, wanted)) {
+                if (matched) *matched = line;
+                return true;
+            }
+            if (before) before->push_back(line);
+        }
+    }
+
+    // Every line until the end of output (or the time limit).
+    std::vector<std::string> readAll(int timeoutMs) {
+        std::vector<std::string> lines;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        std::string line;
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  deadline - std::chrono::steady_clock::now())
+                                  .count();
+            if (left <= 0 || !readLine(line, int(left))) break;
+            lines.push_back(line);
+        }
+        return lines;
+    }
+
+    // The exit status, or -1 when the program has not ended within the time
+    // limit (it is then killed). A program killed by a signal gives 128 plus
+    // the signal number.
+    int waitExit(int timeoutMs) {
+        if (pid <= 0) return -1;
+        if (exited) return exitStatus;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            int status = 0;
+            const pid_t done = waitpid(pid, &status, WNOHANG);
+            if (done == pid) {
+                exited = true;
+                exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                return exitStatus;
+            }
+            if (std::chrono::steady_clock::now() >= deadline) {
+                kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+                exited = true;
+                exitStatus = -1;
+                return -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+
+    pid_t processId() const { return pid; }
+
+    std::vector<std::string> transcript;  // every line read so far
+
+private:
+    pid_t pid = -1;
+    int toEngine = -1;
+    int fromEngine = -1;
+    std::string pending;
+    bool outputEnded = false;
+    bool exited = false;
+    int exitStatus = -1;
+};
+
+// Sends the lines, closes the input and collects the whole output; the exit
+// status goes to `status`.
+inline std::vector<std::string> runSession(const TempDir& dir, const std::vector<std::string>& lines,
+                                           int& status, int timeoutMs = 20000,
+                                           const std::vector<std::string>& args = {}) {
+    EngineProcess engine(dir.path, args);
+    for (const std::string& line : lines) engine.send(line);
+    engine.closeInput();
+    std::vector<std::string> output = engine.readAll(timeoutMs);
+    status = engine.waitExit(timeoutMs);
+    return output;
+}
+
+// Whether the lines match the patterns in this order (other lines may stand
+// between them).
+inline bool containsInOrder(const std::vector<std::string>& lines,
+                            const std::vector<std::string>& patterns, std::string* missing = nullptr) {
+    size_t next = 0;
+    for (const std::string& pattern : patterns) {
+        const std::regex wanted(pattern);
+        while (next < lines.size() && !std::regex_search(lines[next], wanted)) next++;
+        if (next == lines.size()) {
+            if (missing) *missing = pattern;
+            return false;
+        }
+        next++;
+    }
+    return true;
+}
+
+inline int countMatching(const std::vector<std::string>& lines, const std::string& pattern) {
+    const std::regex wanted(pattern);
+    int count = 0;
+    for (const std::string& line : lines)
+        if (std::regex_search(line, wanted)) count++;
+    return count;
+}
+
+inline std::string joinLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return text;
+}
+
+}  // namespace enginetest
