@@ -20,6 +20,19 @@ const int32_t personalityDefaults[EvalParams::ValueCount] = {
     100, 100, 100, 100, 0,   0,    // king safety, mobility, randomness, speed
 };
 
+int32_t limitPersonalityValue(int index, int32_t value) {
+    // Zero and negative values are a personality's own business; only sizes
+    // that would overflow the evaluation's integer sums are cut back.
+    int32_t limit = 0;
+    if (index < EvalParams::WeightValueCount)
+        limit = personalityWeightLimit;
+    else if (index <= EvalParams::Randomness)
+        limit = personalityPercentLimit;
+    else
+        return value;
+    return value > limit ? limit : value < -limit ? -limit : value;
+}
+
 bool EvalParams::loadPersonality(const std::string& path) {
     Config config;
     if (!config.readFile(path.c_str())) {
@@ -31,7 +44,7 @@ bool EvalParams::loadPersonality(const std::string& path) {
     }
     logger.log(LogInfo, "load personality %s", path.c_str());
     for (int i = 0; i < ValueCount; ++i)
-        values[i] = config.getInt(personalityKeys[i], personalityDefaults[i]);
+        values[i] = limitPersonalityValue(i, config.getInt(personalityKeys[i], personalityDefaults[i]));
     initEvalWeights(*this, true);
     loaded = true;
     return true;
