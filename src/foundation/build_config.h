@@ -26,7 +26,7 @@ constexpr const char* popcountText = "Using software popcount\n";
 
 constexpr const char* engineName = "Vorlix";
 constexpr const char* engineVersion = "2.1";
-constexpr const char* engineAuthor = "the Vorlix developers";
+constexpr const char* engineAuthor = "Osvane Kreelith";
 
 }  // namespace build
 
