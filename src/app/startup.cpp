@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr const char* authorName = "Osvane Kreelith";
-
 int clampInt(int value, int low, int high) { return value < low ? low : value > high ? high : value; }
 
 }  // namespace
@@ -127,7 +125,7 @@ int runProtocolLoop(Engine& engine) {
     // The banner goes first, so that it never stands among the answer to
     // the GUI's first command.
     sendToGui(engine, "%s %s (%s) by %s", build::engineName, build::engineVersion,
-              build::wordSizeText, authorName);
+              build::wordSizeText, build::engineAuthor);
     engine.inputThreadInUse = engine.settings.useInputThread != 0;
     if (engine.inputThreadInUse) startInputThread(engine, threadStackBytes);
 

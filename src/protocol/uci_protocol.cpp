@@ -19,8 +19,6 @@
 
 namespace {
 
-constexpr const char* authorName = "Osvane Kreelith";
-
 // Numbers of the GUI are read in 64 bits and brought into range before they
 // reach the engine's narrower fields, so nothing wraps.
 int64_t tokenNumber(const Tokenizer& line) {
@@ -76,7 +74,7 @@ int UciProtocol::answerUci() {
     const char* yes = "true";
     const char* no = "false";
     sendToGui(e, "id name %s %s %s", build::engineName, build::engineVersion, build::wordSizeText);
-    sendToGui(e, "id author %s", authorName);
+    sendToGui(e, "id author %s", build::engineAuthor);
     sendToGui(e, "option name Hash type spin default %d min %d max %d", s.hashMb, 1,
               build::maxHashMb);
     sendLine("option name Ponder type check default false");
