@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/command_line.h"
 #include "foundation/build_config.h"
 #include "foundation/config.h"
 #include "foundation/log.h"
@@ -180,11 +181,13 @@ int runProgram(int argc, char** argv) {
     logger.log(LogInfo, "Compiled on %s", buildDateText().c_str());
 
     installProtocolDetector(engine);
+    ConsoleListener& console = static_cast<ProtocolDetector*>(engine.protocol)->console;
 
+    // A tool that ends with status 0 leaves the engine to the orderly stop;
+    // the others have released it already or leave it to its destructor.
     int status = 0;
-    bool orderly = true;
-    if (!runCommandLineTool(engine, args, status, orderly)) status = runProtocolLoop(engine);
-    if (orderly) orderlyStop(engine);
+    if (!runCommandLine(engine, console, args, status)) status = runProtocolLoop(engine);
+    if (status == 0) orderlyStop(engine);
     shutDown(engine);
     return status;
 }

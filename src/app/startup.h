@@ -45,12 +45,6 @@ bool startInputThread(Engine& engine, size_t stackBytes);
 // Serves the GUI until "quit" or the end of input; returns the exit status.
 int runProtocolLoop(Engine& engine);
 
-// Runs the command-line tool the arguments name. False when they name none
-// (the protocol loop follows); otherwise `status` holds the exit status and
-// `orderly` tells whether the orderly stop still has to run.
-bool runCommandLineTool(Engine& engine, const std::vector<std::string>& args, int& status,
-                        bool& orderly);
-
 // The two halves of the shutdown: stopping and releasing the engine, then
 // the input thread, the protocol object and the log.
 void orderlyStop(Engine& engine);
