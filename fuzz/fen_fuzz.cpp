@@ -9,6 +9,8 @@
 #include "app/tools/check_fen_suite.h"
 #include "board/fen.h"
 #include "board/position.h"
+#include "eval/evaluate.h"
+#include "eval/pawns.h"
 #include "fuzz_support.h"
 
 namespace {
@@ -17,11 +19,24 @@ void check(bool condition) {
     if (!condition) abort();
 }
 
+// The static evaluation of every position on the walk: full window and a
+// narrow one (the lazy exit), with the endgame recognisers and pawn hash.
+int evaluateBoth(const Position& position) {
+    static EvalParams params{};
+    static PawnHashTable* pawnHash = new PawnHashTable();
+    params.elo = 2700;
+    params.ownColour = White;
+    const int full = evaluate(params, position, *pawnHash, -32000, 32000);
+    (void)evaluate(params, position, *pawnHash, -10, 10);
+    return full;
+}
+
 // Every generated move is pseudo-legal, and make followed by unmake gives
 // back the same bytes.
 void walk(Position& position, int plies) {
     ScoredMove moves[MaxMoves];
     const bool inCheck = position.inCheck();
+    (void)evaluateBoth(position);
     const int count = position.generateMoves(moves, inCheck);
     check(count >= 0 && count <= MaxMoves);
     Position before;

@@ -18,6 +18,10 @@ inline void addDiscoveries(const Position& pos, int square, Bitboard offLine, Mo
     const Move base = Move(square) | Move(type) << 12;
     switch (type) {
     case Pawn: {
+        // A pawn already on its last rank (set-up text may put one there)
+        // has no square ahead of it.
+        if (squareBit[square] & G::lastRank)
+            return;
         const int single = square + G::forward;
         if (!(squareBit[single] & offLine) || (squareBit[single] & G::lastRank))
             return;
