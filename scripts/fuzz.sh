@@ -60,9 +60,9 @@ run_one() {
   extra=""
   [ -d fuzz/corpus/$t ] && extra="$extra fuzz/corpus/$t"
   [ -d $seeds/$t ] && extra="$extra $seeds/$t"
-  if $build/bin/$t -max_total_time="$seconds" -timeout=20 -rss_limit_mb=3072 \
+  if $build/bin/$t -max_total_time="$seconds" -timeout=20 -rss_limit_mb=3072 -close_fd_mask=1 \
        -print_final_stats=1 -artifact_prefix=$build/findings/$t/ \
-       $build/corpus/$t $extra > $build/findings/$t.log 2>&1; then
+       $build/corpus/$t $extra < /dev/null > $build/findings/$t.log 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' $build/findings/$t.log)
     echo "$t: ok, $runs executions in ${seconds}s"
   else

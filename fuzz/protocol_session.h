@@ -1,0 +1,117 @@
+#pragma once
+// Runs one protocol session in-process: a fresh engine with a small hash, no
+// input thread and standard input at its end, the protocol detector in
+// front, and the input's lines handed over one by one as the line reader
+// would hand them. Searches are held to a tiny limit: every "go" is given a
+// depth limit of its own (the last limit on a line wins), and commands whose
+// cost grows with a number (perft depths, hash size, threads) are capped.
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/startup.h"
+#include "foundation/tokenizer.h"
+#include "fuzz_support.h"
+#include "protocol/gui_io.h"
+#include "protocol/protocol.h"
+#include "search/engine.h"
+
+namespace fuzz {
+
+inline bool firstWordStartsWith(const std::string& line, const char* word) {
+    const size_t start = line.find_first_not_of(' ');
+    return start != std::string::npos && line.compare(start, std::strlen(word), word) == 0;
+}
+
+inline bool containsWord(const std::string& line, const char* word) {
+    return line.find(word) != std::string::npos;
+}
+
+// Every all-digit token above `limit` becomes `limit`.
+inline std::string capNumbers(const std::string& line, long limit) {
+    std::string out;
+    size_t i = 0;
+    while (i < line.size()) {
+        if (line[i] == ' ') {
+            out += line[i++];
+            continue;
+        }
+        size_t end = line.find(' ', i);
+        if (end == std::string::npos) end = line.size();
+        std::string token = line.substr(i, end - i);
+        const bool digits = token.find_first_not_of("0123456789-+") == std::string::npos;
+        if (digits && (token.size() > 9 || std::labs(std::strtol(token.c_str(), nullptr, 10)) > limit))
+            token = std::to_string(limit);
+        out += token;
+        i = end;
+    }
+    return out;
+}
+
+// The line as the session hands it over, held to the fuzzing limits.
+inline std::string tameLine(const std::string& line) {
+    if (firstWordStartsWith(line, "go")) return line + " depth 2";
+    if (firstWordStartsWith(line, "perft") || firstWordStartsWith(line, "divide"))
+        return capNumbers(line, 2);
+    if (containsWord(line, "hread") || containsWord(line, "cores")) return capNumbers(line, 2);
+    if (containsWord(line, "ash") || containsWord(line, "emory")) return capNumbers(line, 4);
+    return line;
+}
+
+inline void runSession(const char* firstLine, const uint8_t* data, size_t size,
+                       std::string (*tame)(const std::string&)) {
+    static const bool stdinAtEnd = [] {
+        // A search's own input poll then meets the end of input, which stops
+        // the searches only a command could end.
+        return std::freopen("/dev/null", "r", stdin) != nullptr;
+    }();
+    (void)stdinAtEnd;
+    initOnce();
+
+    Engine engine;
+    engine.settings.hashMb = 1;
+    engine.settings.useInputThread = 0;
+    engine.settings.maxThreads = 1;
+    engine.inputThreadInUse = false;
+    installProtocolDetector(engine);
+
+    std::vector<std::string> lines;
+    if (firstLine != nullptr) lines.push_back(firstLine);
+    std::string current;
+    for (size_t i = 0; i < size; ++i) {
+        const char c = char(data[i]);
+        if (c == '\n') {
+            lines.push_back(current);
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    if (!current.empty()) lines.push_back(current);
+
+    for (std::string line : lines) {
+        // As the line reader does: a NUL ends the text, trailing carriage
+        // returns go.
+        line = std::string(line.c_str());
+        while (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) continue;
+        line = tame(line);
+        std::vector<char> text(line.begin(), line.end());
+        text.push_back('\0');
+        Tokenizer tokens(text.data(), ' ');
+        if (engine.protocol == nullptr || engine.protocol->handleLine(tokens) == 0) break;
+        if (engine.quitRequested.load()) break;
+    }
+
+    // The orderly end of a session that met the end of its input.
+    if (!engine.quitRequested.load()) handleEndOfInput(engine);
+    orderlyStop(engine);
+    engine.listener = &engine.nullListener;
+    delete engine.protocol;
+    engine.protocol = nullptr;
+}
+
+}  // namespace fuzz
