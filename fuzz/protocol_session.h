@@ -2,8 +2,7 @@
 // Runs one protocol session in-process: a fresh engine with a small hash, no
 // input thread and standard input at its end, the protocol detector in
 // front, and the input's lines handed over one by one as the line reader
-// would hand them. Searches are held to a tiny limit: every "go" is given a
-// depth limit of its own (the last limit on a line wins), and commands whose
+// would hand them. Searches are held to a tiny limit, and commands whose
 // cost grows with a number (perft depths, hash size, threads) are capped.
 
 #include <cstdio>
@@ -51,9 +50,8 @@ inline std::string capNumbers(const std::string& line, long limit) {
     return out;
 }
 
-// The line as the session hands it over, held to the fuzzing limits.
-inline std::string tameLine(const std::string& line) {
-    if (firstWordStartsWith(line, "go")) return line + " depth 2";
+// Numbers that make a command's cost grow, capped.
+inline std::string capCosts(const std::string& line) {
     if (firstWordStartsWith(line, "perft") || firstWordStartsWith(line, "divide"))
         return capNumbers(line, 2);
     if (containsWord(line, "hread") || containsWord(line, "cores")) return capNumbers(line, 2);
@@ -61,8 +59,25 @@ inline std::string tameLine(const std::string& line) {
     return line;
 }
 
+// UCI: every "go" gets a depth limit of its own (the last limit on a line
+// wins).
+inline std::vector<std::string> tameUciLine(const std::string& line) {
+    if (firstWordStartsWith(line, "go")) return {line + " depth 2"};
+    return {capCosts(line)};
+}
+
+// XBoard: the engine searches after the opponent's moves under the time
+// control in force, so every command that may set one is followed by a
+// depth limit ("sd" sets the limit mode last).
+inline std::vector<std::string> tameXBoardLine(const std::string& line) {
+    static const char* const timeCommands[] = {"xboard", "new", "st", "sd", "level", "time", "otim"};
+    for (const char* word : timeCommands)
+        if (firstWordStartsWith(line, word)) return {capCosts(line), "sd 2"};
+    return {capCosts(line)};
+}
+
 inline void runSession(const char* firstLine, const uint8_t* data, size_t size,
-                       std::string (*tame)(const std::string&)) {
+                       std::vector<std::string> (*tame)(const std::string&)) {
     static const bool stdinAtEnd = [] {
         // A search's own input poll then meets the end of input, which stops
         // the searches only a command could end.
@@ -79,10 +94,10 @@ inline void runSession(const char* firstLine, const uint8_t* data, size_t size,
     installProtocolDetector(engine);
 
     std::vector<std::string> lines;
-    if (firstLine != nullptr) lines.push_back(firstLine);
-    std::string current;
-    for (size_t i = 0; i < size; ++i) {
-        const char c = char(data[i]);
+    std::string current = firstLine != nullptr ? std::string(firstLine) + "\n" : std::string();
+    std::string input = current + std::string(reinterpret_cast<const char*>(data), size);
+    current.clear();
+    for (const char c : input) {
         if (c == '\n') {
             lines.push_back(current);
             current.clear();
@@ -92,18 +107,24 @@ inline void runSession(const char* firstLine, const uint8_t* data, size_t size,
     }
     if (!current.empty()) lines.push_back(current);
 
+    bool ended = false;
     for (std::string line : lines) {
         // As the line reader does: a NUL ends the text, trailing carriage
         // returns go.
         line = std::string(line.c_str());
         while (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty()) continue;
-        line = tame(line);
-        std::vector<char> text(line.begin(), line.end());
-        text.push_back('\0');
-        Tokenizer tokens(text.data(), ' ');
-        if (engine.protocol == nullptr || engine.protocol->handleLine(tokens) == 0) break;
-        if (engine.quitRequested.load()) break;
+        for (const std::string& tamed : tame(line)) {
+            std::vector<char> text(tamed.begin(), tamed.end());
+            text.push_back('\0');
+            Tokenizer tokens(text.data(), ' ');
+            if (engine.protocol == nullptr || engine.protocol->handleLine(tokens) == 0 ||
+                engine.quitRequested.load()) {
+                ended = true;
+                break;
+            }
+        }
+        if (ended) break;
     }
 
     // The orderly end of a session that met the end of its input.

@@ -4,6 +4,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 4096) return -1;
-    fuzz::runSession("uci", data, size, fuzz::tameLine);
+    fuzz::runSession("uci", data, size, fuzz::tameUciLine);
     return 0;
 }
