@@ -305,7 +305,7 @@ TEST(UciEndOfInput, ActsAsQuitAfterTheSearchHasAnswered) {
 }
 
 // Without the input thread the search itself reads the commands.
-TEST(UciWithoutInputThread, CommandsAreReadDuringTheSearch) {
+TEST(UciMainThreadReader, CommandsAreReadDuringTheSearch) {
     TempDir dir;
     dir.write("vorlix.ini", "UseInputThread=0\nHash=8\n");
     EngineProcess engine(dir.path);
