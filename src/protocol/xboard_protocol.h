@@ -36,9 +36,12 @@ bool parseLevel(const char* text, LevelFields& fields);
 // move given as coordinate text: same squares and same promotion piece.
 bool samePonderMove(const char* sent, const char* pondered);
 
-// Moves left in the current time control for a game joined after
-// `movesReceived` half moves: always between 1 and `movesPerSession`.
-int32_t movesLeftWhenJoining(int32_t movesPerSession, int32_t movesReceived);
+// Moves left in the current time control when the engine's first "go" comes
+// after `movesReceived` half moves of the game: the moves already played are
+// taken off `movesLeft`, and a count that would reach 0 or below wraps into
+// the next control, so it always stays between 1 and `movesPerSession`. 0
+// (a clock for the whole game) stays 0.
+int32_t movesLeftWhenJoining(int32_t movesLeft, int32_t movesPerSession, int32_t movesReceived);
 
 class XBoardProtocol : public Protocol {
 public:
@@ -118,7 +121,20 @@ private:
     // (false: the caller returns).
     bool makeIdle(StopState how, const Tokenizer& line);
     // Stops the open search and, with the input thread, waits until it has
-    // ended. `all`: also searches started meanwhile.
+    // ended.
     void interruptSearch(StopState how);
+    // Stops every open search, and any the end of one would start, until the
+    // engine is idle (input thread only).
+    void stopAllSearches(StopState how);
+    // Waits until search number `search` has ended, repeating the stop while
+    // that search has not yet taken it up (a search being handed to the main
+    // thread sets its stop state to running when it starts).
     void waitForSearchEnd(uint64_t search, StopState how);
+    // A ponder hit: the open ponder search goes on as the real search.
+    void convertPonderSearch();
+    // After the engine's move: the hint, the expected reply played and the
+    // ponder search on it.
+    void startPondering(double elapsedMicros);
+    // Whether the end of a search may start the next one.
+    bool mayStartSearch() const { return !idleWanted && deferredLines.empty(); }
 };

@@ -1,10 +1,21 @@
-// The XBoard dialogue is not part of this build yet: "xboard" as the first
-// command is then an unknown protocol. The XBoard interpreter replaces this
-// file with its own start.
+// The first command "xboard" hands the engine from the protocol detector to
+// the XBoard interpreter.
 
+#include "foundation/log.h"
 #include "protocol/protocol_detector.h"
+#include "protocol/xboard_protocol.h"
+#include "search/engine.h"
 
 bool startXBoardProtocol(Engine& engine) {
-    (void)engine;
-    return false;
+    // The detector's listener must stop being the current one before the
+    // detector goes.
+    engine.listener = &engine.nullListener;
+    delete engine.protocol;
+    engine.protocol = nullptr;
+    engine.protocolKind = 2;
+    logger.log(LogInfo, "using protocol XBoard");
+    XBoardProtocol* xboard = new XBoardProtocol(engine);
+    engine.protocol = xboard;
+    xboard->start();
+    return true;
 }

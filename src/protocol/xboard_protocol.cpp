@@ -1,0 +1,642 @@
+#include "protocol/xboard_protocol.h"
+
+#include <unistd.h>
+
+#include <cinttypes>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/perft.h"
+#include "board/fen.h"
+#include "board/notation.h"
+#include "eval/evaluate.h"
+#include "eval/pawns.h"
+#include "foundation/build_config.h"
+#include "foundation/log.h"
+#include "protocol/gui_io.h"
+#include "search/engine.h"
+
+namespace {
+
+// Numbers of the GUI are read in 64 bits and brought into range before they
+// reach the engine's narrower fields, so nothing wraps.
+int64_t tokenNumber(const Tokenizer& line) {
+    char digits[64];
+    size_t length = size_t(line.cursor - line.tokenStart);
+    if (length > sizeof digits - 1) length = sizeof digits - 1;
+    std::memcpy(digits, line.tokenStart, length);
+    digits[length] = '\0';
+    return std::strtoll(digits, nullptr, 10);
+}
+
+int64_t clamp64(int64_t value, int64_t low, int64_t high) {
+    return value < low ? low : value > high ? high : value;
+}
+
+// Moves to the next token and reads it as a number; false when there is none.
+bool nextNumber(Tokenizer& line, int64_t& value) {
+    if (!line.next()) return false;
+    value = tokenNumber(line);
+    return true;
+}
+
+bool tokenIs(const Tokenizer& line, const char* word) { return startsWith(line.tokenStart, word); }
+
+// A word that begins with file, rank, file, rank is a move.
+bool isMoveWord(const Tokenizer& line) {
+    const char* w = line.tokenStart;
+    return line.cursor - w >= 4 && w[0] >= 'a' && w[0] <= 'h' && w[1] >= '1' && w[1] <= '8' &&
+           w[2] >= 'a' && w[2] <= 'h' && w[3] >= '1' && w[3] <= '8';
+}
+
+// A whole decimal number without sign; false for anything else.
+bool readCount(const char* text, int64_t& value) {
+    if (*text < '0' || *text > '9') return false;
+    char* end = nullptr;
+    const unsigned long long read = std::strtoull(text, &end, 10);
+    if (*end != '\0') return false;
+    value = read > uint64_t(INT64_MAX) ? INT64_MAX : int64_t(read);
+    return true;
+}
+
+void sendFeatures(Engine& engine) {
+    sendToGui(engine, "feature myname=\"%s %s %s\"", build::engineName, build::engineVersion,
+              build::wordSizeText);
+    sendLine("feature setboard=1");
+    sendLine("feature analyze=1");
+    sendLine("feature ping=1");
+    sendLine("feature draw=0");
+    sendLine("feature sigint=0");
+    sendLine("feature sigterm=0");
+    sendLine("feature colors=0");
+    sendLine("feature smp=1");
+    sendLine("feature variants=\"normal,fischerandom\"");
+    sendLine("feature option=\"Clear Hash -button\"");
+    sendLine("feature done=1");
+}
+
+}  // namespace
+
+bool parseLevel(const char* text, LevelFields& fields) {
+    char movesText[64], baseText[64], incrementText[64];
+    const int count = std::sscanf(text, "%63s %63s %63s", movesText, baseText, incrementText);
+    if (count < 2) return false;
+
+    int64_t moves = 0;
+    if (!readCount(movesText, moves)) return false;
+
+    int64_t minutes = 0, seconds = 0;
+    char* colon = std::strchr(baseText, ':');
+    if (colon != nullptr) {
+        *colon = '\0';
+        if (!readCount(baseText, minutes) || !readCount(colon + 1, seconds)) return false;
+    } else if (!readCount(baseText, minutes)) {
+        return false;
+    }
+    // Capped before the products, so that they stay within 64 bits.
+    minutes = clamp64(minutes, 0, INT32_MAX);
+    seconds = clamp64(seconds, 0, INT32_MAX);
+    const int64_t baseMillis = (minutes * 60 + seconds) * 1000;
+
+    double incrementSeconds = 0.0;
+    if (count == 3) {
+        char* end = nullptr;
+        incrementSeconds = std::strtod(incrementText, &end);
+        if (*end != '\0' || !std::isfinite(incrementSeconds)) return false;
+    }
+    double incrementMillis = incrementSeconds * 1000.0;
+    if (!(incrementMillis > 0.0)) incrementMillis = 0.0;
+    if (incrementMillis > double(INT32_MAX)) incrementMillis = double(INT32_MAX);
+
+    fields.moves = int32_t(clamp64(moves, 0, INT32_MAX));
+    fields.baseMillis = int32_t(clamp64(baseMillis, 0, INT32_MAX));
+    fields.incrementMillis = int32_t(incrementMillis);
+    return true;
+}
+
+bool samePonderMove(const char* sent, const char* pondered) {
+    if (std::strncmp(sent, pondered, 4) != 0 || std::strlen(pondered) < 4) return false;
+    // The promotion piece counts: e7e8q and e7e8n are different moves.
+    auto promotion = [](const char* text) {
+        const char c = text[4];
+        return (c == 'q' || c == 'r' || c == 'b' || c == 'n') ? c : '\0';
+    };
+    if (std::strlen(sent) < 4) return false;
+    return promotion(sent) == promotion(pondered);
+}
+
+int32_t movesLeftWhenJoining(int32_t movesLeft, int32_t movesPerSession, int32_t movesReceived) {
+    if (movesLeft == 0) return 0;
+    const int64_t left = int64_t(movesLeft) - int64_t(movesReceived < 0 ? 0 : movesReceived) / 2;
+    if (left >= 1) return int32_t(left);
+    if (movesPerSession <= 0) return 1;
+    // Past the end of this control: so many moves into the next one.
+    const int64_t session = movesPerSession;
+    return int32_t(((left - 1) % session + session) % session + 1);
+}
+
+XBoardProtocol::XBoardProtocol(Engine& owner) : Protocol(owner) {}
+
+XBoardProtocol::~XBoardProtocol() {
+    if (engine.listener == &listener) engine.listener = &engine.nullListener;
+}
+
+void XBoardProtocol::start() {
+    listener.bind(*this);
+    Engine& e = host;
+    EngineSettings& s = e.settings;
+    e.init(s.hashMb);
+    e.newGame();
+    e.movesLeft = 40;
+    e.movesPerSession = 40;
+    movesReceived = 0;
+    firstGoDone = false;
+    e.movesToGo = 40;
+    if (s.book == 1 && !e.book.load(e, s.bookFile)) s.book = 0;
+    e.book.selectivity = s.bookSelectivity;
+    if (s.usePersonality != 0 && e.evalParams.loadPersonality(s.personalityFile))
+        e.npsLimit = uint64_t(clamp64(e.evalParams.values[EvalParams::ReduceSpeed], 0, INT32_MAX));
+    if (s.useStrength != 0) e.setStrength(s.strengthElo);
+    // The configured defaults are the state the engine starts in.
+    e.useNullMove = s.useNullMovePruning != 0;
+    e.useLmr = s.useLmr != 0;
+    logger.log(LogInfo, "Using %d threads", s.maxThreads);
+    if (s.maxThreads != e.threadPool.threadCount) {
+        e.threadPool.setThreadCount(int(clamp64(s.maxThreads, 1, MaxSearchThreads)));
+        e.position.owner = e.threadPool.mainThread;
+    }
+    forceMode = false;
+    e.threadPool.minSplitDepth = 2 * s.minSplitDepth;  // half plies
+}
+
+int XBoardProtocol::handleLine(Tokenizer& line) {
+    if (!line.next()) return 1;
+    return executeCommand(line);
+}
+
+bool XBoardProtocol::analyzing() {
+    std::lock_guard<std::recursive_mutex> hold(guard);
+    return analyzeMode;
+}
+
+bool XBoardProtocol::searchOpen() {
+    std::lock_guard<std::recursive_mutex> hold(guard);
+    return searchesEnded < searchesRequested;
+}
+
+int XBoardProtocol::executeCommand(Tokenizer& line) {
+    std::lock_guard<std::recursive_mutex> hold(guard);
+    Engine& e = host;
+    int64_t n = 0;
+
+    if (isMoveWord(line)) {
+        moveCommand(line, line.tokenStart);
+    } else if (tokenIs(line, "usermove")) {
+        if (line.next() && isMoveWord(line)) moveCommand(line, line.tokenStart);
+    } else if (tokenIs(line, "time")) {
+        timeCommand(line, true);
+    } else if (tokenIs(line, "otim")) {
+        timeCommand(line, false);
+    } else if (tokenIs(line, "go")) {
+        goCommand(line);
+    } else if (tokenIs(line, "quit")) {
+        e.ponderAllowed = false;
+        e.ponderEnabled = 0;
+        if (e.inputThreadInUse) stopAllSearches(Aborted);
+        else if (searchOpen()) e.stopState = Aborted;
+        return 0;
+    } else if (tokenIs(line, "undo")) {
+        if (!makeIdle(Aborted, line)) return 1;
+        e.takeBack();
+        if (analyzeMode) startAnalysis();
+    } else if (tokenIs(line, "force")) {
+        forceMode = true;
+        // No thinking on the opponent's time in force mode: the expected
+        // reply goes off the board before the GUI's moves come.
+        if (searchOpen() && openKind == SearchKind::Ponder && !makeIdle(Aborted, line)) return 1;
+        e.pondering = 0;
+    } else if (tokenIs(line, "result")) {
+        if (!makeIdle(Aborted, line)) return 1;
+    } else if (tokenIs(line, "analyze")) {
+        if (!makeIdle(Aborted, line)) return 1;
+        if (!analyzeMode) {
+            limitBeforeAnalysis = e.limitMode;
+            analyzeMode = true;
+        }
+        startAnalysis();
+    } else if (tokenIs(line, "exit")) {
+        if (!makeIdle(Aborted, line)) return 1;
+        if (analyzeMode) {
+            // The limits of the game come back, so that the next "go" ends.
+            analyzeMode = false;
+            e.limitMode = limitBeforeAnalysis;
+        }
+    } else if (tokenIs(line, "setboard")) {
+        if (!makeIdle(Aborted, line)) return 1;
+        if (line.next()) e.setFen(line.tokenStart);
+        else logger.log(LogError, "Invalid FEN string : '%s'", "");
+        if (analyzeMode) startAnalysis();
+    } else if (tokenIs(line, "?")) {
+        // Move now: only the engine's own search has a move to play.
+        if (searchOpen() && openKind == SearchKind::Game) interruptSearch(Stopped);
+    } else if (tokenIs(line, "new")) {
+        newCommand(line);
+    } else if (tokenIs(line, "easy")) {
+        if (searchOpen() && openKind == SearchKind::Ponder) interruptSearch(PonderStopped);
+        e.ponderEnabled = 0;
+        e.ponderMove = 0;
+    } else if (tokenIs(line, "hard")) {
+        e.ponderAllowed = true;
+        e.ponderEnabled = 1;
+    } else if (tokenIs(line, "post")) {
+        postThinking = true;
+    } else if (tokenIs(line, "nopost")) {
+        postThinking = false;
+    } else if (tokenIs(line, "accepted") || tokenIs(line, "refused")) {
+        // the GUI's answer to a feature; nothing depends on it
+    } else if (tokenIs(line, "protover")) {
+        if (line.next()) sendFeatures(e);
+    } else if (tokenIs(line, "ping")) {
+        if (nextNumber(line, n)) sendToGui(e, "pong %d", int(clamp64(n, INT_MIN, INT_MAX)));
+    } else if (tokenIs(line, "st")) {
+        if (!nextNumber(line, n)) return 1;
+        // Seconds to microseconds in 64 bits, capped to the 32-bit field.
+        e.moveTime = int32_t(clamp64(clamp64(n, 0, INT64_MAX / 1000000) * 1000000, 0, INT32_MAX));
+        setLimitMode(MoveTime);
+    } else if (tokenIs(line, "sd")) {
+        if (!nextNumber(line, n)) return 1;
+        e.depthLimit = int32_t(clamp64(n, 1, 127));
+        setLimitMode(Depth);
+    } else if (tokenIs(line, "level")) {
+        levelCommand(line);
+    } else if (tokenIs(line, "#") || tokenIs(line, ".") || tokenIs(line, "computer") ||
+               tokenIs(line, "cores")) {
+        // nothing to do
+    } else if (tokenIs(line, "printBoard")) {
+        e.position.print();
+    } else if (tokenIs(line, "eval")) {
+        evalCommand();
+    } else if (tokenIs(line, "printHashKey")) {
+        sendToGui(e, "%" PRIx64, e.position.key);
+    } else if (tokenIs(line, "printFEN")) {
+        char fen[FenBufferSize];
+        e.toFen(e.position, fen);
+        sendToGui(e, "%s", fen);
+    } else if (tokenIs(line, "perftd") || tokenIs(line, "perft") || tokenIs(line, "divide")) {
+        const bool detailed = tokenIs(line, "perftd");
+        const bool divide = tokenIs(line, "divide");
+        if (!nextNumber(line, n)) return 1;
+        // The counts walk the game position, which a search's end changes.
+        if (searchOpen()) {
+            logger.log(LogWarning, "perft is not run during a search");
+            return 1;
+        }
+        const int depth = int(clamp64(n, INT_MIN, INT_MAX));
+        if (detailed) runPerftDetailed(e, depth);
+        else if (divide) runDivide(e, depth);
+        else runPerft(e, depth);
+    } else if (tokenIs(line, "option")) {
+        if (line.next() && tokenIs(line, "Clear") && line.next() && tokenIs(line, "Hash")) {
+            // The search threads read the table: a running search clears it
+            // when it has ended.
+            if (searchOpen()) clearHashPending = true;
+            else e.transpositionTable.clear();
+        }
+    }
+    return 1;
+}
+
+void XBoardProtocol::setLimitMode(LimitMode mode) {
+    // During an analysis the new limit is the one the game returns to.
+    if (analyzeMode) limitBeforeAnalysis = mode;
+    else host.limitMode = mode;
+}
+
+void XBoardProtocol::resetGameState() {
+    Engine& e = host;
+    e.newGame();
+    e.movesLeft = 40;
+    e.movesPerSession = 40;
+    movesReceived = 0;
+    firstGoDone = false;
+    e.movesToGo = 40;
+    e.newGamePending = 0;
+}
+
+void XBoardProtocol::timeCommand(Tokenizer& line, bool own) {
+    Engine& e = host;
+    int64_t n = 0;
+    if (!nextNumber(line, n)) return;
+    // Centiseconds to milliseconds in 64 bits; a clock below zero (the flag
+    // has fallen) counts as empty.
+    const int64_t millis = clamp64(clamp64(n, 0, INT64_MAX / 10) * 10, 0, INT32_MAX);
+    if (own) {
+        engineClockMillis = millis;
+        engineClockKnown = true;
+    } else {
+        opponentClockMillis = millis;
+        opponentClockKnown = true;
+    }
+    // The clocks of a running search are not touched; every search start
+    // gives the engine's clock to the side it moves for.
+    if (searchOpen()) return;
+    const int side = e.position.sideToMove;
+    e.clock[own ? side ^ 1 : side] = float(millis);
+}
+
+void XBoardProtocol::levelCommand(Tokenizer& line) {
+    Engine& e = host;
+    LevelFields fields;
+    if (!line.next() || !parseLevel(line.tokenStart, fields)) {
+        logger.log(LogWarning, "invalid level command '%s'", line.lineStart);
+        return;
+    }
+    e.movesPerSession = fields.moves;
+    e.movesLeft = fields.moves;
+    e.movesToGo = fields.moves;
+    // The base time is both players' clock until "time" and "otim" say more.
+    engineClockMillis = opponentClockMillis = fields.baseMillis;
+    engineClockKnown = opponentClockKnown = true;
+    if (!searchOpen()) e.clock[0] = e.clock[1] = float(fields.baseMillis);
+    e.increment[0] = e.increment[1] = fields.incrementMillis;
+    setLimitMode(Clock);
+}
+
+void XBoardProtocol::goCommand(Tokenizer& line) {
+    Engine& e = host;
+    if (!makeIdle(Aborted, line)) return;
+    if (analyzeMode) {
+        analyzeMode = false;
+        e.limitMode = limitBeforeAnalysis;
+    }
+    e.pondering = 0;
+    if (!firstGoDone) {
+        firstGoDone = true;
+        e.movesLeft = movesLeftWhenJoining(e.movesLeft, e.movesPerSession, movesReceived);
+    }
+    e.movesToGo = e.movesLeft;
+    forceMode = false;
+    requestSearch(0);
+}
+
+void XBoardProtocol::newCommand(Tokenizer& line) {
+    Engine& e = host;
+    e.ponderEnabled = 0;
+    e.ponderAllowed = false;
+    e.ponderMove = 0;
+    if (searchOpen()) {
+        // The end of the search sets the new game up, and sends nothing.
+        e.newGamePending = 1;
+        if (!makeIdle(Aborted, line)) return;
+    }
+    e.ponderSearch = false;
+    resetGameState();
+    forceMode = false;
+    e.pondering = 0;
+    pendingMove.clear();
+    engineClockKnown = opponentClockKnown = false;
+    if (analyzeMode) {
+        limitBeforeAnalysis = e.limitMode;
+        startAnalysis();
+    }
+}
+
+void XBoardProtocol::moveCommand(Tokenizer& line, const char* text) {
+    Engine& e = host;
+    if (e.ponderEnabled && e.pondering && e.ponderMove != 0 && !analyzeMode) {
+        movesReceived++;
+        opponentMoveWhilePondering(text);
+        return;
+    }
+    if (!makeIdle(Aborted, line)) return;
+    movesReceived++;
+    e.pondering = 0;
+    const bool played = e.applyMoves(text);
+    if (analyzeMode) {
+        startAnalysis();
+        return;
+    }
+    if (!played || forceMode || !sideToMoveHasMove()) return;
+    e.movesToGo = e.movesLeft;
+    requestSearch(0);
+}
+
+void XBoardProtocol::opponentMoveWhilePondering(const char* text) {
+    Engine& e = host;
+    char expected[8];
+    formatMove(e.position, Move(e.ponderMove), expected);
+    const bool hit = samePonderMove(text, expected);
+    e.pondering = 0;
+
+    if (!searchOpen()) {
+        // The ponder search has already ended at its depth and taken the
+        // expected reply back: the opponent's move is played here.
+        if (!e.applyMoves(text) || forceMode || !sideToMoveHasMove()) return;
+        e.movesToGo = e.movesLeft;
+        requestSearch(0);
+        return;
+    }
+
+    // Should the ponder search end as one after all, its end plays this move
+    // and starts the real search.
+    pendingMove = text;
+    if (hit && openKind == SearchKind::Ponder) {
+        convertPonderSearch();
+        return;
+    }
+    if (!e.inputThreadInUse) {
+        e.stopState = PonderStopped;  // read inside the ponder search's poll
+        return;
+    }
+    waitForSearchEnd(searchesRequested, PonderStopped);
+}
+
+void XBoardProtocol::convertPonderSearch() {
+    Engine& e = host;
+    openKind = SearchKind::Game;
+    if (e.inputThreadInUse) {
+        // Not yet taken by the main thread: it simply runs as a normal search.
+        e.mutex.lock();
+        const bool waiting = e.searchRequested.load();
+        if (waiting) e.ponderArg = 0;
+        e.mutex.unlock();
+        if (waiting) return;
+        // Taken: the search marks itself a ponder search as it starts; the
+        // mark can only be cleared after that. A search that ends first ends
+        // as a ponder search, and its end plays the pending move.
+        const uint64_t search = searchesRequested;
+        while (!e.ponderSearch.load() && searchesEnding.load() < search) usleep(50);
+    }
+    if (e.ponderSearch.load()) {
+        e.ponderSearch = false;
+        // The next poll of the search makes the full check, clock included.
+        e.pollCounter = e.pollInterval;
+    }
+}
+
+void XBoardProtocol::startAnalysis() {
+    host.limitMode = Infinite;
+    requestSearch(0);
+}
+
+bool XBoardProtocol::sideToMoveHasMove() {
+    Position& position = host.position;
+    ScoredMove moves[MaxMoves];
+    return position.generateLegalMoves(moves, position.inCheck()) > 0;
+}
+
+void XBoardProtocol::requestSearch(int ponder) {
+    Engine& e = host;
+    const int side = e.position.sideToMove;
+    if (engineClockKnown) e.clock[side] = float(engineClockMillis);
+    if (opponentClockKnown) e.clock[side ^ 1] = float(opponentClockMillis);
+    openKind = analyzeMode ? SearchKind::Analysis
+                           : (ponder != 0 && e.ponderAllowed ? SearchKind::Ponder : SearchKind::Game);
+    searchesRequested++;
+    e.startSearch(ponder);
+}
+
+void XBoardProtocol::waitForSearchEnd(uint64_t search, StopState how) {
+    Engine& e = host;
+    while (searchesEnded < search) {
+        if (e.stopState.load() == Running) e.stopState = how;
+        guard.unlock();
+        usleep(200);
+        guard.lock();
+    }
+}
+
+void XBoardProtocol::interruptSearch(StopState how) {
+    Engine& e = host;
+    if (!searchOpen()) return;
+    if (!e.inputThreadInUse) {
+        // Read inside the search's own poll: it has started and sees this.
+        e.stopState = how;
+        return;
+    }
+    waitForSearchEnd(searchesRequested, how);
+}
+
+void XBoardProtocol::stopAllSearches(StopState how) {
+    idleWanted = true;
+    while (searchOpen()) waitForSearchEnd(searchesRequested, how);
+    idleWanted = false;
+    // An aborted ponder search leaves its mark behind.
+    host.ponderSearch = false;
+}
+
+bool XBoardProtocol::makeIdle(StopState how, const Tokenizer& line) {
+    Engine& e = host;
+    if (!searchOpen()) return true;
+    if (!e.inputThreadInUse) {
+        // Read inside the search's own poll: the search must return before
+        // the game can change, so the line waits for the search's end.
+        e.stopState = how;
+        deferredLines.emplace_back(line.lineStart);
+        return false;
+    }
+    stopAllSearches(how);
+    return true;
+}
+
+void XBoardProtocol::startPondering(double elapsedMicros) {
+    Engine& e = host;
+    char hint[8];
+    formatMove(e.position, Move(e.ponderMove), hint);
+    sendToGui(e, "Hint: %s", hint);
+    if (!e.applyMoves(hint)) return;
+    // A reply that ends the game leaves nothing to think about.
+    if (!sideToMoveHasMove()) {
+        e.takeBack();
+        return;
+    }
+    e.pondering = 1;
+    const int side = e.position.sideToMove;  // the engine's side again
+    if (engineClockKnown) {
+        // The GUI's next "time" comes with the opponent's move; until then
+        // the engine's clock is what it was less the time just spent.
+        engineClockMillis -= int64_t(elapsedMicros / 1000.0);
+        engineClockMillis += e.increment[side];
+        engineClockMillis = clamp64(engineClockMillis, 0, INT32_MAX);
+    }
+    e.movesToGo = e.movesLeft;
+    requestSearch(1);
+}
+
+void XBoardProtocol::searchEnded(StopState state, Move best, Move ponder, double elapsedMicros) {
+    searchesEnding.fetch_add(1);
+    std::lock_guard<std::recursive_mutex> hold(guard);
+    Engine& e = host;
+    const SearchKind kind = openKind;
+    if (searchesEnded < searchesRequested) searchesEnded++;
+
+    if (clearHashPending) {
+        clearHashPending = false;
+        e.transpositionTable.clear();
+    }
+
+    if (state == Aborted || e.newGamePending) {
+        // Nothing is sent; a "new" that came during the search is carried
+        // out now, whatever the search made of the game.
+        if (e.newGamePending) resetGameState();
+        e.ponderSearch = false;
+        e.pondering = 0;
+        pendingMove.clear();
+    } else if (state == PonderFinished || state == PonderStopped) {
+        // The ponder search has taken the expected reply back.
+        if (!pendingMove.empty()) {
+            std::string text;
+            text.swap(pendingMove);
+            e.pondering = 0;
+            if (e.applyMoves(text.c_str()) && !forceMode && mayStartSearch() &&
+                sideToMoveHasMove()) {
+                e.movesToGo = e.movesLeft;
+                requestSearch(0);
+            }
+        } else if (state == PonderStopped) {
+            e.pondering = 0;
+        }
+        // Finished at its depth with no reply yet: the opponent's move is
+        // played when it comes.
+    } else {
+        pendingMove.clear();
+        // An analysis plays no move, and no legal move means none to send.
+        if (!e.toolMode && kind != SearchKind::Analysis && best != NoMove) {
+            char moveText[8];
+            formatMove(e.position, best, moveText);
+            e.ponderMove = int32_t(ponder);
+            if (state == Stopped && e.movesPerSession != 0 && --e.movesLeft <= 0)
+                e.movesLeft = e.movesPerSession;
+            char text[32];
+            std::snprintf(text, sizeof text, "move %s", moveText);
+            sendLine(text);
+            if (e.ponderEnabled) {
+                e.pondering = 0;
+                if (e.ponderMove != 0 && !forceMode && mayStartSearch())
+                    startPondering(elapsedMicros);
+            }
+        }
+    }
+
+    // Commands read inside this search's poll that had to wait for its end.
+    while (!deferredLines.empty() && searchesEnded >= searchesRequested) {
+        const std::string text = deferredLines.front();
+        deferredLines.erase(deferredLines.begin());
+        Tokenizer line(text.c_str(), ' ');
+        if (line.next() && executeCommand(line) == 0) e.requestQuit();
+    }
+}
+
+void XBoardProtocol::evalCommand() {
+    // A pawn table of its own: thread 0's table may be in use by a search.
+    if (!evalPawnHash) {
+        evalPawnHash.reset(new PawnHashTable());
+        evalPawnHash->clear();
+    }
+    evalPawnHash->clearIfStale();
+    const int score = evaluate(engine.evalParams, engine.position, *evalPawnHash, -32000, 32000);
+    sendToGui(engine, "eval = %.2f", double(score) * 0.01);
+}
