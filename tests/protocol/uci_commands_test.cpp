@@ -1,0 +1,163 @@
+// The UCI interpreter's effect on the engine, command by command, without a
+// search being served: options with their ranges and the limits of "go".
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <memory>
+#include <string>
+
+#include "protocol/uci_protocol.h"
+#include "search/engine.h"
+
+namespace {
+
+class UciCommands : public testing::Test {
+protected:
+    std::unique_ptr<Engine> engine = std::make_unique<Engine>();
+    std::unique_ptr<UciProtocol> uci;
+
+    void SetUp() override {
+        engine->init(1);
+        engine->newGame();
+        engine->settings.useInputThread = 1;  // requests are only handed over
+        uci.reset(new UciProtocol(*engine));
+        uci->listener.bind(*uci);
+    }
+    void TearDown() override {
+        uci.reset();
+        engine->searchRequested = false;
+        engine->release();
+    }
+    void run(const std::string& text) {
+        Tokenizer line(text.c_str(), ' ');
+        testing::internal::CaptureStdout();
+        uci->handleLine(line);
+        testing::internal::GetCapturedStdout();
+    }
+};
+
+TEST_F(UciCommands, OptionsStayWithinTheirAnnouncedRanges) {
+    run("setoption name MultiPV value 50");
+    EXPECT_EQ(engine->multiPv, 32);
+    run("setoption name MultiPV value 0");
+    EXPECT_EQ(engine->multiPv, 1);
+    run("setoption name DrawScore value 500");
+    EXPECT_EQ(engine->settings.drawScore, 100);
+    run("setoption name DrawScore value -500");
+    EXPECT_EQ(engine->settings.drawScore, -100);
+    run("setoption name DrawScore value 25");
+    EXPECT_EQ(engine->settings.drawScore, 25);
+    run("setoption name UCI_Elo value 20000");
+    EXPECT_EQ(engine->evalParams.elo, 2700);
+    run("setoption name UCI_Elo value 1500");
+    EXPECT_EQ(engine->evalParams.elo, 1500);
+    EXPECT_TRUE(engine->evalParams.reducedStrength);
+}
+
+TEST_F(UciCommands, FlagsAndNames) {
+    run("setoption name Ponder value true");
+    EXPECT_TRUE(engine->ponderAllowed);
+    EXPECT_EQ(engine->ponderEnabled, 1);
+    run("setoption name Ponder value True");
+    EXPECT_FALSE(engine->ponderAllowed);
+    EXPECT_EQ(engine->ponderEnabled, 0);
+    run("setoption name NullMovePruning value false");
+    EXPECT_FALSE(engine->useNullMove);
+    run("setoption name LateMoveReduction value false");
+    EXPECT_FALSE(engine->useLmr);
+    run("setoption name UCI_Chess960 value true");
+    EXPECT_EQ(engine->position.chess960, 1);
+    run("setoption name Book File value games.bin");
+    EXPECT_EQ(engine->settings.bookFile, "games.bin");
+    // A missing value or a missing "name" changes nothing.
+    run("setoption name MultiPV");
+    run("setoption name MultiPV value");
+    run("setoption MultiPV value 7");
+    EXPECT_EQ(engine->multiPv, 1);
+}
+
+// New search threads replace thread 0, whose tables the game position uses.
+TEST_F(UciCommands, ThreadCountRebindsTheGamePosition) {
+    run("setoption name Threads value 3");
+    EXPECT_EQ(engine->threadPool.threadCount, 3);
+    EXPECT_EQ(engine->position.owner, engine->threadPool.mainThread);
+    run("setoption name Threads value 1");
+    EXPECT_EQ(engine->position.owner, engine->threadPool.mainThread);
+    run("eval");
+}
+
+// While a search is asked for, the table and the threads are left alone; the
+// option takes effect once the search is over.
+TEST_F(UciCommands, HeavyOptionWaitsForThePendingSearch) {
+    run("position startpos");
+    run("go depth 5");
+    ASSERT_TRUE(engine->searchRequested);
+    run("setoption name Threads value 2");
+    EXPECT_EQ(engine->threadPool.threadCount, 1);
+    EXPECT_EQ(uci->deferredOptionCount(), 1u);
+    run("setoption name MultiPV value 4");  // a light option acts at once
+    EXPECT_EQ(engine->multiPv, 4);
+}
+
+TEST_F(UciCommands, GoLimits) {
+    struct Case {
+        const char* go;
+        LimitMode mode;
+        int32_t moveTime, depth;
+        uint64_t nodes;
+    };
+    const Case cases[] = {
+        {"go movetime 1500", MoveTime, 1500000, -1, 0},
+        {"go movetime -5", MoveTime, 0, -1, 0},
+        {"go movetime 4294968", MoveTime, INT32_MAX, -1, 0},
+        {"go movetime 99999999999999999999", MoveTime, INT32_MAX, -1, 0},
+        {"go depth 0", Depth, -1, 1, 0},
+        {"go depth 500", Depth, -1, 127, 0},
+        {"go depth 7", Depth, -1, 7, 0},
+        {"go nodes -3", Nodes, -1, -1, 0},
+        {"go nodes 5000000000", Nodes, -1, -1, 5000000000ULL},
+        {"go infinite", Infinite, -1, -1, 0},
+        {"go depth 3 movetime 100", MoveTime, 100000, 3, 0},  // the last one counts
+    };
+    for (const Case& c : cases) {
+        engine->searchRequested = false;
+        run(c.go);
+        EXPECT_EQ(engine->limitMode, c.mode) << c.go;
+        if (c.moveTime >= 0) EXPECT_EQ(engine->moveTime, c.moveTime) << c.go;
+        if (c.depth >= 0) EXPECT_EQ(engine->depthLimit, c.depth) << c.go;
+        if (c.mode == Nodes) EXPECT_EQ(engine->nodeLimit, c.nodes) << c.go;
+        EXPECT_TRUE(engine->searchRequested) << c.go;
+    }
+}
+
+// A bare "go" keeps the clock mode and the clocks of the one before.
+TEST_F(UciCommands, ClocksPersistAndNeverTurnNegative) {
+    run("go wtime 60000 btime 50000 winc 1000 binc 2000 movestogo 30");
+    EXPECT_EQ(engine->limitMode, Clock);
+    EXPECT_EQ(engine->clock[White], 60000.0f);
+    EXPECT_EQ(engine->clock[Black], 50000.0f);
+    EXPECT_EQ(engine->increment[White], 1000);
+    EXPECT_EQ(engine->increment[Black], 2000);
+    EXPECT_EQ(engine->movesToGo, 30);
+    run("go");
+    EXPECT_EQ(engine->limitMode, Clock);
+    EXPECT_EQ(engine->clock[White], 60000.0f);
+    EXPECT_EQ(engine->movesToGo, 0);
+    run("go wtime -100 btime 99999999999999 winc -5 binc 99999999999");
+    EXPECT_EQ(engine->clock[White], 0.0f);
+    EXPECT_EQ(engine->clock[Black], float(INT32_MAX));
+    EXPECT_EQ(engine->increment[White], 0);
+    EXPECT_EQ(engine->increment[Black], INT32_MAX);
+}
+
+TEST_F(UciCommands, GoPonderAndInfinite) {
+    run("go ponder wtime 1000 btime 1000");
+    EXPECT_EQ(engine->pondering, 1);
+    EXPECT_EQ(engine->ponderArg, 1);
+    run("go infinite");
+    EXPECT_EQ(engine->pondering, 0);
+    EXPECT_EQ(engine->bestMoveOwed, 1);
+}
+
+}  // namespace
