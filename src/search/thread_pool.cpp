@@ -2,6 +2,23 @@
 
 #include "search/engine.h"
 
+#if defined(__i386__) || defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
+namespace {
+
+// Pauses of the spin in the idle loop (some tens of microseconds).
+constexpr int IdleSpinCount = 2000;
+
+inline void cpuRelax() {
+#if defined(__i386__) || defined(__x86_64__)
+    _mm_pause();
+#endif
+}
+
+}  // namespace
+
 SearchThread::SearchThread(int32_t threadIndex, ThreadPool* owner, Engine* owningEngine)
     : index(threadIndex),
       bit(uint64_t(1) << threadIndex),
@@ -34,6 +51,16 @@ void SearchThread::idleLoop(SplitPoint* waitFor) {
             SplitPoint* s = currentSplitPoint.load(std::memory_order_relaxed);
             pool->unlock();
             workAt(*s);
+        }
+
+        // Work is usually handed out again within microseconds: a short spin
+        // before sleeping spares the wake-up through the condition.
+        for (int k = 0; k < IdleSpinCount; k++) {
+            if (working.load(std::memory_order_relaxed) ||
+                exitFlag.load(std::memory_order_relaxed) ||
+                (waitFor != nullptr && waitFor->slaveMask.load(std::memory_order_relaxed) == 0))
+                break;
+            cpuRelax();
         }
 
         // Tested under our own mutex: whoever books us sets `working` before
