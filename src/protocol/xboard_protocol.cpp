@@ -45,6 +45,17 @@ bool nextNumber(Tokenizer& line, int64_t& value) {
 
 bool tokenIs(const Tokenizer& line, const char* word) { return startsWith(line.tokenStart, word); }
 
+// The commands that set a search limit.
+bool isLimitCommand(const Tokenizer& line) {
+    return tokenIs(line, "st") || tokenIs(line, "sd") || tokenIs(line, "level");
+}
+
+// The debugging commands that read the game position.
+bool isPositionReport(const Tokenizer& line) {
+    return tokenIs(line, "printBoard") || tokenIs(line, "eval") ||
+           tokenIs(line, "printHashKey") || tokenIs(line, "printFEN");
+}
+
 // A word that begins with file, rank, file, rank is a move.
 bool isMoveWord(const Tokenizer& line) {
     const char* w = line.tokenStart;
@@ -191,6 +202,7 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
     std::lock_guard<std::recursive_mutex> hold(guard);
     Engine& e = host;
     int64_t n = 0;
+    if (!limitLines.empty() && !searchOpen()) applyWaitingLimits();
 
     if (isMoveWord(line)) {
         moveCommand(line, line.tokenStart);
@@ -203,10 +215,10 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
     } else if (tokenIs(line, "go")) {
         goCommand(line);
     } else if (tokenIs(line, "quit")) {
-        e.ponderAllowed = false;
         e.ponderEnabled = 0;
         if (e.inputThreadInUse) stopAllSearches(Aborted);
         else if (searchOpen()) e.stopState = Aborted;
+        e.ponderAllowed = false;
         return 0;
     } else if (tokenIs(line, "undo")) {
         if (!makeIdle(Aborted, line)) return 1;
@@ -249,7 +261,10 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
         e.ponderEnabled = 0;
         e.ponderMove = 0;
     } else if (tokenIs(line, "hard")) {
-        e.ponderAllowed = true;
+        // The search reads the switch as it starts and ends: a running one
+        // gets it at its end.
+        if (searchOpen()) ponderAllowedAfterSearch = 1;
+        else e.ponderAllowed = true;
         e.ponderEnabled = 1;
     } else if (tokenIs(line, "post")) {
         postThinking = true;
@@ -261,6 +276,9 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
         if (line.next()) sendFeatures(e);
     } else if (tokenIs(line, "ping")) {
         if (nextNumber(line, n)) sendToGui(e, "pong %d", int(clamp64(n, INT_MIN, INT_MAX)));
+    } else if (isLimitCommand(line) && searchOpen()) {
+        // The running search reads the limits: they wait for the next one.
+        limitLines.emplace_back(line.lineStart);
     } else if (tokenIs(line, "st")) {
         if (!nextNumber(line, n)) return 1;
         // Seconds to microseconds in 64 bits, capped to the 32-bit field.
@@ -275,6 +293,9 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
     } else if (tokenIs(line, "#") || tokenIs(line, ".") || tokenIs(line, "computer") ||
                tokenIs(line, "cores")) {
         // nothing to do
+    } else if (isPositionReport(line) && searchOpen()) {
+        // The search changes the game position as it starts and ends.
+        logger.log(LogWarning, "%s is not run during a search", line.lineStart);
     } else if (tokenIs(line, "printBoard")) {
         e.position.print();
     } else if (tokenIs(line, "eval")) {
@@ -385,13 +406,14 @@ void XBoardProtocol::goCommand(Tokenizer& line) {
 void XBoardProtocol::newCommand(Tokenizer& line) {
     Engine& e = host;
     e.ponderEnabled = 0;
-    e.ponderAllowed = false;
     e.ponderMove = 0;
     if (searchOpen()) {
         // The end of the search sets the new game up, and sends nothing.
         e.newGamePending = 1;
         if (!makeIdle(Aborted, line)) return;
     }
+    e.ponderAllowed = false;
+    ponderAllowedAfterSearch = -1;
     e.ponderSearch = false;
     resetGameState();
     forceMode = false;
@@ -477,6 +499,15 @@ void XBoardProtocol::convertPonderSearch() {
     }
 }
 
+void XBoardProtocol::applyWaitingLimits() {
+    std::vector<std::string> limits;
+    limits.swap(limitLines);
+    for (const std::string& text : limits) {
+        Tokenizer line(text.c_str(), ' ');
+        if (line.next()) executeCommand(line);
+    }
+}
+
 void XBoardProtocol::startAnalysis() {
     host.limitMode = Infinite;
     requestSearch(0);
@@ -490,6 +521,7 @@ bool XBoardProtocol::sideToMoveHasMove() {
 
 void XBoardProtocol::requestSearch(int ponder) {
     Engine& e = host;
+    applyWaitingLimits();
     const int side = e.position.sideToMove;
     if (engineClockKnown) e.clock[side] = float(engineClockMillis);
     if (opponentClockKnown) e.clock[side ^ 1] = float(opponentClockMillis);
@@ -576,6 +608,10 @@ void XBoardProtocol::searchEnded(StopState state, Move best, Move ponder, double
     if (clearHashPending) {
         clearHashPending = false;
         e.transpositionTable.clear();
+    }
+    if (ponderAllowedAfterSearch >= 0) {
+        e.ponderAllowed = ponderAllowedAfterSearch != 0;
+        ponderAllowedAfterSearch = -1;
     }
 
     if (state == Aborted || e.newGamePending) {

@@ -90,7 +90,9 @@ private:
     LimitMode limitBeforeAnalysis = MoveTime;
     bool idleWanted = false;        // a command waits for the engine to be idle
     bool clearHashPending = false;  // "option Clear Hash" came during a search
+    int ponderAllowedAfterSearch = -1;  // "hard" came during a search: 1
     std::vector<std::string> deferredLines;  // commands that wait for the search's end
+    std::vector<std::string> limitLines;     // limits that wait for the next search
 
     // The clocks as the GUI last gave them ("level", "time", "otim"); they are
     // given to the engine's colours when a search starts.
@@ -109,6 +111,8 @@ private:
     void timeCommand(Tokenizer& line, bool own);
     void evalCommand();
     void setLimitMode(LimitMode mode);
+    // The limit commands that came during a search, in their order.
+    void applyWaitingLimits();
     void resetGameState();
 
     // Asks the main thread for a search of the game position.
