@@ -562,7 +562,12 @@ void XBoardProtocol::stopAllSearches(StopState how) {
 
 bool XBoardProtocol::makeIdle(StopState how, const Tokenizer& line) {
     Engine& e = host;
-    if (!searchOpen()) return true;
+    if (!searchOpen()) {
+        // A ponder search that ended at its depth has taken its expected
+        // reply back; the game now goes another way.
+        e.pondering = 0;
+        return true;
+    }
     if (!e.inputThreadInUse) {
         // Read inside the search's own poll: the search must return before
         // the game can change, so the line waits for the search's end.
@@ -571,6 +576,7 @@ bool XBoardProtocol::makeIdle(StopState how, const Tokenizer& line) {
         return false;
     }
     stopAllSearches(how);
+    e.pondering = 0;
     return true;
 }
 

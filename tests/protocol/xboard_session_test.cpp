@@ -91,6 +91,10 @@ const DialogueCase dialogueCases[] = {
      {"new", "sd 2", "e2e4", "ping 1"},
      {"^move [a-h][1-8][a-h][1-8]$"},
      {"Illegal"}},
+    {"WithoutHardNoHintFollows",
+     {"new", "sd 2", "e2e4", "ping 1"},
+     {"^move [a-h][1-8][a-h][1-8]$"},
+     {"^Hint"}},
     {"UsermoveIsAnswered",
      {"new", "sd 2", "usermove e2e4", "ping 1"},
      {"^move [a-h][1-8][a-h][1-8]$"},
@@ -196,7 +200,8 @@ TEST_F(XBoardLive, NewDuringASearchAbortsItWithoutAMove) {
     EXPECT_TRUE(referee.isLegal(move)) << move;
 }
 
-TEST_F(XBoardLive, AnalyzeFollowsMovesUndoAndSetboardUntilExit) {
+// The analysis test, with and without the input thread.
+void analyzeFollowsTheGame(XBoardEngine& engine, Referee& referee) {
     engine.send("new");
     engine.send("force");
     engine.send("post");
@@ -228,6 +233,18 @@ TEST_F(XBoardLive, AnalyzeFollowsMovesUndoAndSetboardUntilExit) {
     std::string move;
     ASSERT_TRUE(engine.readMove(move));
     EXPECT_TRUE(referee.isLegal(move)) << move;
+}
+
+TEST_F(XBoardLive, AnalyzeFollowsMovesUndoAndSetboardUntilExit) { analyzeFollowsTheGame(engine, referee); }
+
+TEST(XBoardWithoutInputThread, AnalyzeFollowsMovesUndoAndSetboardUntilExit) {
+    TempDir dir;
+    dir.write("vorlix.ini", "Hash=16\nUseInputThread=0\n");
+    XBoardEngine engine(dir);
+    Referee referee;
+    ASSERT_TRUE(engine.handshake());
+    analyzeFollowsTheGame(engine, referee);
+    EXPECT_EQ(engine.quit(), 0);
 }
 
 TEST_F(XBoardLive, ExitRestoresTheGameLimitsAfterAnAnalysis) {
@@ -269,7 +286,7 @@ TEST_F(XBoardLive, StopsAtTheMoveTimeOfSt) {
 }
 
 // With "hard" the engine names the reply it expects and thinks on it.
-class XBoardPonder : public XBoardLive {
+class XBoardConcurrentPonder : public XBoardLive {
 protected:
     // The engine plays white's first move and announces its expected reply.
     void engineMovesFirst(std::string& move, std::string& hint) {
@@ -289,7 +306,7 @@ protected:
     }
 };
 
-TEST_F(XBoardPonder, HitTurnsThePonderSearchIntoTheRealOne) {
+TEST_F(XBoardConcurrentPonder, HitTurnsThePonderSearchIntoTheRealOne) {
     std::string move, hint;
     engineMovesFirst(move, hint);
     pause(300);  // let the ponder search go deep
@@ -314,7 +331,7 @@ TEST_F(XBoardPonder, HitTurnsThePonderSearchIntoTheRealOne) {
         }
 }
 
-TEST_F(XBoardPonder, MissPlaysTheRealMoveAndSearchesAgain) {
+TEST_F(XBoardConcurrentPonder, MissPlaysTheRealMoveAndSearchesAgain) {
     std::string move, hint;
     engineMovesFirst(move, hint);
     pause(200);
@@ -339,7 +356,7 @@ TEST_F(XBoardPonder, MissPlaysTheRealMoveAndSearchesAgain) {
     EXPECT_EQ(engine.placement(), referee.placement());
 }
 
-TEST_F(XBoardPonder, UnderpromotionIsAMissOfAPonderedQueenPromotion) {
+TEST_F(XBoardConcurrentPonder, UnderpromotionIsAMissOfAPonderedQueenPromotion) {
     // Black's pawn promotes whatever white does; the engine expects a queen.
     referee.setFen("k7/8/8/8/8/8/4p3/K7 w - - 0 1");
     engine.send("new");
@@ -363,7 +380,43 @@ TEST_F(XBoardPonder, UnderpromotionIsAMissOfAPonderedQueenPromotion) {
     EXPECT_EQ(engine.placement(), referee.placement()) << "the knight must stand on the board";
 }
 
-TEST_F(XBoardPonder, EasyEndsPonderingAndNoHintFollows) {
+TEST_F(XBoardConcurrentPonder, LongMoveTextDuringPonderingIsKeptWhole) {
+    std::string move, hint;
+    engineMovesFirst(move, hint);
+    // A miss that carries three moves: longer than any single move word.
+    std::string text;
+    for (int ply = 0; ply < 3; ply++) {
+        std::string chosen;
+        for (const std::string& candidate : referee.legalMoves())
+            if (ply > 0 || candidate != hint) chosen = candidate;
+        ASSERT_TRUE(referee.play(chosen));
+        text += (ply ? " " : "") + chosen;
+    }
+    engine.send(text);
+    std::string reply;
+    ASSERT_TRUE(engine.readMove(reply));
+    ASSERT_TRUE(referee.play(reply)) << reply << " after " << text;
+    engine.send("force");
+    EXPECT_EQ(engine.placement(), referee.placement());
+}
+
+TEST_F(XBoardConcurrentPonder, MoveNowDuringPonderingPlaysNothing) {
+    std::string move, hint;
+    engineMovesFirst(move, hint);
+    engine.send("?");
+    std::vector<std::string> after;
+    pause(100);
+    ASSERT_TRUE(engine.sync(&after));
+    EXPECT_EQ(countMatching(after, "^move"), 0) << joinLines(after);
+    // The opponent's move is still answered.
+    ASSERT_TRUE(referee.play(hint));
+    engine.send(hint);
+    std::string reply;
+    ASSERT_TRUE(engine.readMove(reply));
+    EXPECT_TRUE(referee.isLegal(reply)) << reply;
+}
+
+TEST_F(XBoardConcurrentPonder, EasyEndsPonderingAndNoHintFollows) {
     std::string move, hint;
     engineMovesFirst(move, hint);
     engine.send("easy");
@@ -384,14 +437,22 @@ TEST_F(XBoardPonder, EasyEndsPonderingAndNoHintFollows) {
 // has set up its ponder search; the game must stay in step either way. Half
 // the replies are sent without waiting for anything (mostly misses), half are
 // the announced hint (hits).
+// Without the input thread the main thread reads the commands itself, inside
+// the search's poll while it searches.
 struct QuickReplyCase {
     const char* name;
     const char* limit;
+    const char* configuration;
 };
 
-class XBoardQuickReplies : public XBoardLive, public testing::WithParamInterface<QuickReplyCase> {};
+class XBoardConcurrentReplies : public testing::TestWithParam<QuickReplyCase> {};
 
-TEST_P(XBoardQuickReplies, KeepTheGameInStep) {
+TEST_P(XBoardConcurrentReplies, KeepTheGameInStep) {
+    TempDir dir;
+    dir.write("vorlix.ini", GetParam().configuration);
+    XBoardEngine engine(dir);
+    Referee referee;
+    ASSERT_TRUE(engine.handshake());
     engine.send("new");
     engine.send("hard");
     engine.send(GetParam().limit);
@@ -425,14 +486,17 @@ TEST_P(XBoardQuickReplies, KeepTheGameInStep) {
     engine.send("force");
     EXPECT_EQ(engine.placement(), referee.placement());
     EXPECT_EQ(countMatching(engine.process.transcript, "Illegal"), 0);
+    EXPECT_EQ(engine.quit(), 0);
 }
 
 const QuickReplyCase quickReplyCases[] = {
-    {"UnderAClock", "level 0 0:02 0"},
-    {"AtAFixedDepth", "sd 3"},
+    {"UnderAClock", "level 0 0:02 0", "Hash=16\n"},
+    {"AtAFixedDepth", "sd 3", "Hash=16\n"},
+    {"UnderAClockWithoutInputThread", "level 0 0:02 0", "Hash=16\nUseInputThread=0\n"},
+    {"AtAFixedDepthWithoutInputThread", "sd 3", "Hash=16\nUseInputThread=0\n"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Limits, XBoardQuickReplies, testing::ValuesIn(quickReplyCases),
+INSTANTIATE_TEST_SUITE_P(Limits, XBoardConcurrentReplies, testing::ValuesIn(quickReplyCases),
                          [](const testing::TestParamInfo<QuickReplyCase>& info) {
                              return std::string(info.param.name);
                          });
