@@ -52,8 +52,14 @@ inline std::string capNumbers(const std::string& line, long limit) {
 
 // Numbers that make a command's cost grow, capped.
 inline std::string capCosts(const std::string& line) {
-    if (firstWordStartsWith(line, "perft") || firstWordStartsWith(line, "divide"))
-        return capNumbers(line, 2);
+    if (firstWordStartsWith(line, "perft") || firstWordStartsWith(line, "divide")) {
+        // The depth is the number its next token starts with, whatever follows.
+        const size_t start = line.find_first_not_of(' ');
+        const size_t wordEnd = line.find(' ', start);
+        if (wordEnd == std::string::npos) return line;
+        const long depth = std::strtol(line.c_str() + wordEnd, nullptr, 10);
+        return line.substr(0, wordEnd) + " " + std::to_string(depth < 2 ? depth : 2);
+    }
     if (containsWord(line, "hread") || containsWord(line, "cores")) return capNumbers(line, 2);
     if (containsWord(line, "ash") || containsWord(line, "emory")) return capNumbers(line, 4);
     return line;
