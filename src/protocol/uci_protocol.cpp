@@ -14,38 +14,11 @@
 #include "eval/pawns.h"
 #include "foundation/build_config.h"
 #include "foundation/log.h"
+#include "protocol/command_words.h"
 #include "protocol/gui_io.h"
 #include "search/engine.h"
 
 namespace {
-
-// Numbers of the GUI are read in 64 bits and brought into range before they
-// reach the engine's narrower fields, so nothing wraps.
-int64_t tokenNumber(const Tokenizer& line) {
-    char digits[64];
-    size_t length = size_t(line.cursor - line.tokenStart);
-    if (length > sizeof digits - 1) length = sizeof digits - 1;
-    std::memcpy(digits, line.tokenStart, length);
-    digits[length] = '\0';
-    return std::strtoll(digits, nullptr, 10);
-}
-
-int64_t clamp64(int64_t value, int64_t low, int64_t high) {
-    return value < low ? low : value > high ? high : value;
-}
-
-// Moves to the next token and reads it as a number; false when there is none.
-bool nextNumber(Tokenizer& line, int64_t& value) {
-    if (!line.next()) return false;
-    value = tokenNumber(line);
-    return true;
-}
-
-bool tokenIs(const Tokenizer& line, const char* word) { return startsWith(line.tokenStart, word); }
-
-std::string tokenText(const Tokenizer& line) {
-    return std::string(line.tokenStart, size_t(line.cursor - line.tokenStart));
-}
 
 // The ponder flag of the search that runs now or is about to run.
 StopState stopFor(Engine& engine) { return engine.ponderSearch.load() ? PonderStopped : Stopped; }
