@@ -121,6 +121,7 @@ public:
     Condition condition;
     std::atomic<bool> searchRequested{false};  // written under mutex
     int32_t ponderArg = 0;                     // written under mutex
+    bool requestArmed = false;                 // the request set the stop state; under mutex
     int32_t protocolKind = 0;
     std::atomic<bool> quitRequested{false};
     int32_t bestMoveOwed = 0;
@@ -157,7 +158,11 @@ public:
     int poll();
     void startSearch(int ponder);
     void setStrength(int elo);
-    bool think(int ponder);
+    // Searches the game position and reports through the listener. A search
+    // served from a request keeps the stop state that the request armed, so a
+    // stop that arrives between the request and the start of the search is
+    // never lost; a direct call (the tools) arms it itself.
+    bool think(int ponder, bool armedByRequest = false);
 
     // The main thread's side of the hand-off: waits until a search is
     // requested or quit is, runs a requested search, and returns false once

@@ -436,7 +436,7 @@ void Engine::finishSearch(Move best, Move ponder, int depth, int maxDepth, int s
     searching = false;
 }
 
-bool Engine::think(int ponder) {
+bool Engine::think(int ponder, bool armedByRequest) {
     if (searching.exchange(true)) return true;  // never nested
 
     Timer callTimer;
@@ -484,7 +484,7 @@ bool Engine::think(int ponder) {
     }
 
     // Search set-up.
-    stopState = Running;
+    if (!armedByRequest) stopState = Running;
     pollCounter = 0;
     throttleCounter = 0;
     timeBudget = moveTime;

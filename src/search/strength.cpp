@@ -119,6 +119,12 @@ void Engine::startSearch(int ponder) {
     mutex.lock();
     ponderArg = ponder;
     searchRequested = true;
+    // Armed here, under the mutex, not when the search starts: a stop sent
+    // right after the request lands on this state and is kept. A request made
+    // while a search is still in hand must not revive that search; the next
+    // search then arms itself.
+    requestArmed = !requestInService && !searching;
+    if (requestArmed) stopState.store(Running, std::memory_order_relaxed);
     condition.signal();
     // Without an input thread the caller serves the request itself, unless it
     // is already inside a search (a request made from the search's own input
@@ -139,11 +145,12 @@ bool Engine::runRequestedSearch(bool wait) {
         return false;
     }
     const int ponder = ponderArg;
+    const bool armed = requestArmed;
     searchRequested = false;
     requestInService = true;
     mutex.unlock();
 
-    think(ponder);
+    think(ponder, armed);
 
     mutex.lock();
     requestInService = false;
