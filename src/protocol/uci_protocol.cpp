@@ -2,20 +2,18 @@
 
 #include <unistd.h>
 
-#include <cinttypes>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
 #include "app/perft.h"
-#include "board/fen.h"
 #include "board/notation.h"
-#include "eval/evaluate.h"
 #include "eval/pawns.h"
 #include "foundation/build_config.h"
 #include "foundation/log.h"
 #include "protocol/command_words.h"
 #include "protocol/gui_io.h"
+#include "protocol/position_reports.h"
 #include "search/engine.h"
 
 namespace {
@@ -136,16 +134,8 @@ int UciProtocol::executeCommand(Tokenizer& line) {
         if (nextNumber(line, depth)) runDivide(engine, int(clamp64(depth, INT_MIN, INT_MAX)));
     } else if (tokenIs(line, "debug")) {
         // accepted; nothing depends on it
-    } else if (tokenIs(line, "printBoard")) {
-        engine.position.print();
-    } else if (tokenIs(line, "eval")) {
-        evalCommand();
-    } else if (tokenIs(line, "printHashKey")) {
-        sendToGui(engine, "%" PRIx64, engine.position.key);
-    } else if (tokenIs(line, "printFEN")) {
-        char fen[FenBufferSize];
-        engine.toFen(engine.position, fen);
-        sendToGui(engine, "%s", fen);
+    } else if (isPositionReport(line)) {
+        sendPositionReport(engine, line, evalPawnHash);
     }
     return 1;
 }
@@ -455,17 +445,6 @@ void UciProtocol::newGameCommand() {
     }
     e.newGame();
     e.bestMoveOwed = 0;
-}
-
-void UciProtocol::evalCommand() {
-    // A pawn table of its own: thread 0's table may be in use by a search.
-    if (!evalPawnHash) {
-        evalPawnHash.reset(new PawnHashTable());
-        evalPawnHash->clear();
-    }
-    evalPawnHash->clearIfStale();
-    const int score = evaluate(engine.evalParams, engine.position, *evalPawnHash, -32000, 32000);
-    sendToGui(engine, "eval = %.2f", double(score) * 0.01);
 }
 
 void UciProtocol::sendBestMove(Move best, Move ponder, bool withPonder) {

@@ -55,7 +55,6 @@ private:
     void ponderHit();
     void quit();
     void newGameCommand();
-    void evalCommand();
 
     bool searchOpen();
     // True while a search runs or is about to: options that rebuild what the

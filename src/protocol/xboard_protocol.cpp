@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <cinttypes>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -10,14 +9,13 @@
 #include <cstring>
 
 #include "app/perft.h"
-#include "board/fen.h"
 #include "board/notation.h"
-#include "eval/evaluate.h"
 #include "eval/pawns.h"
 #include "foundation/build_config.h"
 #include "foundation/log.h"
 #include "protocol/command_words.h"
 #include "protocol/gui_io.h"
+#include "protocol/position_reports.h"
 #include "search/engine.h"
 
 namespace {
@@ -25,12 +23,6 @@ namespace {
 // The commands that set a search limit.
 bool isLimitCommand(const Tokenizer& line) {
     return tokenIs(line, "st") || tokenIs(line, "sd") || tokenIs(line, "level");
-}
-
-// The debugging commands that read the game position.
-bool isPositionReport(const Tokenizer& line) {
-    return tokenIs(line, "printBoard") || tokenIs(line, "eval") ||
-           tokenIs(line, "printHashKey") || tokenIs(line, "printFEN");
 }
 
 // A word that begins with file, rank, file, rank is a move.
@@ -273,16 +265,8 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
     } else if (isPositionReport(line) && searchOpen()) {
         // The search changes the game position as it starts and ends.
         logger.log(LogWarning, "%s is not run during a search", line.lineStart);
-    } else if (tokenIs(line, "printBoard")) {
-        e.position.print();
-    } else if (tokenIs(line, "eval")) {
-        evalCommand();
-    } else if (tokenIs(line, "printHashKey")) {
-        sendToGui(e, "%" PRIx64, e.position.key);
-    } else if (tokenIs(line, "printFEN")) {
-        char fen[FenBufferSize];
-        e.toFen(e.position, fen);
-        sendToGui(e, "%s", fen);
+    } else if (isPositionReport(line)) {
+        sendPositionReport(e, line, evalPawnHash);
     } else if (tokenIs(line, "perftd") || tokenIs(line, "perft") || tokenIs(line, "divide")) {
         const bool detailed = tokenIs(line, "perftd");
         const bool divide = tokenIs(line, "divide");
@@ -647,15 +631,4 @@ void XBoardProtocol::searchEnded(StopState state, Move best, Move ponder, double
         Tokenizer line(text.c_str(), ' ');
         if (line.next() && executeCommand(line) == 0) e.requestQuit();
     }
-}
-
-void XBoardProtocol::evalCommand() {
-    // A pawn table of its own: thread 0's table may be in use by a search.
-    if (!evalPawnHash) {
-        evalPawnHash.reset(new PawnHashTable());
-        evalPawnHash->clear();
-    }
-    evalPawnHash->clearIfStale();
-    const int score = evaluate(engine.evalParams, engine.position, *evalPawnHash, -32000, 32000);
-    sendToGui(engine, "eval = %.2f", double(score) * 0.01);
 }

@@ -109,7 +109,6 @@ private:
     void newCommand(Tokenizer& line);
     void levelCommand(Tokenizer& line);
     void timeCommand(Tokenizer& line, bool own);
-    void evalCommand();
     void setLimitMode(LimitMode mode);
     // The limit commands that came during a search, in their order.
     void applyWaitingLimits();
