@@ -62,7 +62,7 @@ struct Position {
                const int rookFiles[2][2]);
     void setStartPosition();
 
-    // Make and unmake (makemove.cpp): makeMove takes a pseudo-legal move and
+    // Make and unmake (makemove.h, inline): makeMove takes a pseudo-legal move and
     // may leave the mover's king in check; unmakeMove is last-in first-out.
     void makeMove(Move move, UndoRecord& undo);
     void unmakeMove(Move move, const UndoRecord& undo);
@@ -90,3 +90,6 @@ struct Position {
     // Board diagram on standard output (notation.cpp).
     void print() const;
 };
+
+// The inline definitions of makeMove and unmakeMove.
+#include "board/makemove.h"

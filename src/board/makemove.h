@@ -1,0 +1,157 @@
+#pragma once
+// Make and unmake: the innermost operations of the search and of perft.
+// Everything is adjusted incrementally from the move word and small tables;
+// nothing here validates the move or loops over the board.
+//
+// Both are inline so that every caller's loop compiles them in place: the
+// ordinary move (quiet or capture, any piece) is straight-line code here,
+// while castling, en passant and promotion, a few per cent of all moves, go
+// through one out-of-line function each way (makemove.cpp).
+
+#include "board/position.h"
+#include "eval/weights.h"
+
+namespace moveupdate {
+
+// King and rook destinations of castling, [wing][colour]: the same squares in
+// standard chess and Chess960.
+constexpr int castleKingTarget[2][2] = {{62, 6}, {58, 2}};
+constexpr int castleRookTarget[2][2] = {{61, 5}, {59, 3}};
+
+// The pawn taken en passant stands behind the to square, seen from the mover.
+constexpr int epVictimOffset[2] = {8, -8};
+
+// Move-word bits of the rare kinds: promotion piece, castling, en passant.
+constexpr Move rareKindBits = (Move(7) << 18) | CastlingFlag | EnPassantFlag;
+
+constexpr Bitboard bitOf(int square) { return Bitboard(1) << square; }
+
+// signatureUnit as a table, [colour][piece type]: zero for no piece and king.
+struct SignatureUnits {
+    uint64_t unit[2][8];
+    constexpr SignatureUnits() : unit() {
+        for (int color = 0; color < 2; color++)
+            for (int type = 0; type < 8; type++) unit[color][type] = signatureUnit(color, type);
+    }
+};
+inline constexpr SignatureUnits signatureUnits{};
+
+// The rare kinds. On entry the side to move, the clock, the castling rights
+// and the en-passant file are already those after the move, and `k` holds
+// the key with every term except the pieces' ones; makeRareMove completes it.
+void makeRareMove(Position& pos, Move move, Key k);
+void unmakeRareMove(Position& pos, Move move);
+
+}  // namespace moveupdate
+
+inline void Position::makeMove(Move move, UndoRecord& undo) {
+    using namespace ZobristKeys;
+    using moveupdate::bitOf;
+    const int us = sideToMove;
+    const int them = us ^ 1;
+    const int from = moveFrom(move);
+    const int to = moveTo(move);
+    const int moving = movePiece(move);
+    const int captured = moveCaptured(move);
+
+    undo.key = key;
+    undo.pawnKey = pawnKey;
+    undo.move = move;
+    undo.castlingRights = castlingRights;
+    undo.epFile = epFile;
+    undo.halfmoveClock = halfmoveClock;
+
+    Key k = key ^ side;
+    if (epFile) {
+        k ^= enPassant[epFile];
+        epFile = 0;
+    }
+    // A king or castling rook leaving its start square, or a rook taken on
+    // its start square, gives up the rights tied to that square.
+    const uint8_t rights = castlingRights & castlingKept[from] & castlingKept[to];
+    if (__builtin_expect(rights != castlingRights, 0)) {
+        k ^= castling[castlingRights] ^ castling[rights];
+        castlingRights = rights;
+    }
+    // The clock is a byte: it sticks at 255 instead of wrapping to 0, which
+    // would hide a fifty-move draw.
+    if (moving == Pawn || captured)
+        halfmoveClock = 0;
+    else
+        halfmoveClock = uint8_t(halfmoveClock + (halfmoveClock != 255));
+    sideToMove = them;
+
+    if (__builtin_expect(move & moveupdate::rareKindBits, 0)) {
+        moveupdate::makeRareMove(*this, move, k);
+        return;
+    }
+
+    const Bitboard fromBit = bitOf(from);
+    const Bitboard toBit = bitOf(to);
+    if (captured) {
+        byColor[them] ^= toBit;
+        pieces[them][captured] ^= toBit;
+        k ^= piece[them][captured][to];
+        if (captured == Pawn) pawnKey ^= piece[them][Pawn][to];
+        materialSignature -= moveupdate::signatureUnits.unit[them][captured];
+        material[them] -= pieceValue[captured];
+        phase[them] -= phaseWeight[captured];
+    }
+    occupied = (occupied ^ fromBit) | toBit;
+    byColor[us] ^= fromBit | toBit;
+    pieces[us][moving] ^= fromBit | toBit;
+    board[from] = 0;
+    board[to] = uint8_t(moving);
+    k ^= piece[us][moving][from] ^ piece[us][moving][to];
+
+    if (moving == Pawn) {
+        pawnKey ^= piece[us][Pawn][from] ^ piece[us][Pawn][to];
+        if (to - from == 16 || from - to == 16) {
+            epFile = uint8_t(fileOf(to) + 1);
+            k ^= enPassant[epFile];
+        }
+    } else if (moving == King) {
+        kingSquare[us] = to;
+    }
+    key = k;
+}
+
+inline void Position::unmakeMove(Move move, const UndoRecord& undo) {
+    using moveupdate::bitOf;
+    sideToMove ^= 1;
+    key = undo.key;
+    pawnKey = undo.pawnKey;
+    castlingRights = undo.castlingRights;
+    epFile = undo.epFile;
+    halfmoveClock = undo.halfmoveClock;
+
+    if (__builtin_expect(move & moveupdate::rareKindBits, 0)) {
+        moveupdate::unmakeRareMove(*this, move);
+        return;
+    }
+
+    const int us = sideToMove;
+    const int them = us ^ 1;
+    const int from = moveFrom(move);
+    const int to = moveTo(move);
+    const int moving = movePiece(move);
+    const int captured = moveCaptured(move);
+    const Bitboard fromBit = bitOf(from);
+    const Bitboard toBit = bitOf(to);
+
+    byColor[us] ^= fromBit | toBit;
+    pieces[us][moving] ^= fromBit | toBit;
+    board[from] = uint8_t(moving);
+    board[to] = uint8_t(captured);
+    if (moving == King) kingSquare[us] = from;
+    if (captured) {
+        occupied ^= fromBit;
+        byColor[them] ^= toBit;
+        pieces[them][captured] ^= toBit;
+        materialSignature += moveupdate::signatureUnits.unit[them][captured];
+        material[them] += pieceValue[captured];
+        phase[them] += phaseWeight[captured];
+    } else {
+        occupied ^= fromBit | toBit;
+    }
+}
