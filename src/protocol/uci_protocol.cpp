@@ -12,6 +12,7 @@
 #include "foundation/build_config.h"
 #include "foundation/log.h"
 #include "protocol/command_words.h"
+#include "protocol/engine_setup.h"
 #include "protocol/gui_io.h"
 #include "protocol/position_reports.h"
 #include "search/engine.h"
@@ -67,22 +68,11 @@ int UciProtocol::answerUci() {
     sendToGui(e, "option name DrawScore type spin default %d min -100 max 100", s.drawScore);
 
     e.init(s.hashMb);
-    if (s.usePersonality != 0 && e.evalParams.loadPersonality(s.personalityFile))
-        e.npsLimit = uint64_t(clamp64(e.evalParams.values[EvalParams::ReduceSpeed], 0, INT32_MAX));
+    loadConfiguredPersonality(e);
     e.newGame();
     e.bestMoveOwed = 0;
-    if (s.book == 1 && !e.book.load(e, s.bookFile)) s.book = 0;
-    e.book.selectivity = s.bookSelectivity;
-    if (s.useStrength != 0) e.setStrength(s.strengthElo);
-    // The announced defaults are the state the engine starts in.
-    e.useNullMove = s.useNullMovePruning != 0;
-    e.useLmr = s.useLmr != 0;
-    logger.log(LogInfo, "Using %d threads", s.maxThreads);
-    if (s.maxThreads != e.threadPool.threadCount) {
-        e.threadPool.setThreadCount(int(clamp64(s.maxThreads, 1, MaxSearchThreads)));
-        e.position.owner = e.threadPool.mainThread;
-    }
-    e.threadPool.minSplitDepth = 2 * s.minSplitDepth;  // half plies
+    loadConfiguredBook(e);
+    applyConfiguredSearchSettings(e);
     sendLine("uciok");
     return 1;
 }
@@ -274,12 +264,6 @@ void UciProtocol::setOption(Tokenizer& line) {
         logger.log(LogInfo, "option applied after the search: %s", wholeLine.c_str());
         return true;
     };
-    auto loadPersonality = [&](const std::string& file) {
-        if (e.evalParams.loadPersonality(file))
-            e.npsLimit =
-                uint64_t(clamp64(e.evalParams.values[EvalParams::ReduceSpeed], 0, INT32_MAX));
-    };
-
     int64_t n;
     bool on;
     std::string text;
@@ -331,22 +315,15 @@ void UciProtocol::setOption(Tokenizer& line) {
         if (flag(on)) e.position.chess960 = on ? 1 : 0;
     } else if (tokenIs(line, "Threads")) {
         if (deferIfBusy() || !number(n)) return;
-        const int count = int(clamp64(n, INT_MIN, INT_MAX));
-        logger.log(LogInfo, "Using %d threads", count);
-        if (count != e.threadPool.threadCount) {
-            e.threadPool.setThreadCount(count);
-            // The game position evaluates with thread 0's tables, which the
-            // pool has just replaced.
-            e.position.owner = e.threadPool.mainThread;
-        }
+        useSearchThreads(e, int(clamp64(n, INT_MIN, INT_MAX)));
     } else if (tokenIs(line, "UsePersonality")) {
         if (deferIfBusy() || !flag(on)) return;
         s.personalityInUse = on;
-        loadPersonality(on ? s.personalityFile : std::string());
+        loadPersonalityFile(e, on ? s.personalityFile : std::string());
     } else if (tokenIs(line, "PersonalityFile")) {
         if (deferIfBusy() || !value(text)) return;
         s.personalityFile = text;
-        loadPersonality(s.personalityInUse ? s.personalityFile : std::string());
+        loadPersonalityFile(e, s.personalityInUse ? s.personalityFile : std::string());
     }
 }
 

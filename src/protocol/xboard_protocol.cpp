@@ -14,6 +14,7 @@
 #include "foundation/build_config.h"
 #include "foundation/log.h"
 #include "protocol/command_words.h"
+#include "protocol/engine_setup.h"
 #include "protocol/gui_io.h"
 #include "protocol/position_reports.h"
 #include "search/engine.h"
@@ -127,29 +128,12 @@ XBoardProtocol::~XBoardProtocol() {
 void XBoardProtocol::start() {
     listener.bind(*this);
     Engine& e = host;
-    EngineSettings& s = e.settings;
-    e.init(s.hashMb);
-    e.newGame();
-    e.movesLeft = 40;
-    e.movesPerSession = 40;
-    movesReceived = 0;
-    firstGoDone = false;
-    e.movesToGo = 40;
-    if (s.book == 1 && !e.book.load(e, s.bookFile)) s.book = 0;
-    e.book.selectivity = s.bookSelectivity;
-    if (s.usePersonality != 0 && e.evalParams.loadPersonality(s.personalityFile))
-        e.npsLimit = uint64_t(clamp64(e.evalParams.values[EvalParams::ReduceSpeed], 0, INT32_MAX));
-    if (s.useStrength != 0) e.setStrength(s.strengthElo);
-    // The configured defaults are the state the engine starts in.
-    e.useNullMove = s.useNullMovePruning != 0;
-    e.useLmr = s.useLmr != 0;
-    logger.log(LogInfo, "Using %d threads", s.maxThreads);
-    if (s.maxThreads != e.threadPool.threadCount) {
-        e.threadPool.setThreadCount(int(clamp64(s.maxThreads, 1, MaxSearchThreads)));
-        e.position.owner = e.threadPool.mainThread;
-    }
+    e.init(e.settings.hashMb);
+    resetGameState();
+    loadConfiguredBook(e);
+    loadConfiguredPersonality(e);
+    applyConfiguredSearchSettings(e);
     forceMode = false;
-    e.threadPool.minSplitDepth = 2 * s.minSplitDepth;  // half plies
 }
 
 int XBoardProtocol::handleLine(Tokenizer& line) {
