@@ -29,7 +29,9 @@ inline bool containsWord(const std::string& line, const char* word) {
     return line.find(word) != std::string::npos;
 }
 
-// Every all-digit token above `limit` becomes `limit`.
+// Every token that starts with a number (as the interpreters read numbers:
+// a sign, then digits) has that number held to at most `limit` in size; the
+// rest of the token stays.
 inline std::string capNumbers(const std::string& line, long limit) {
     std::string out;
     size_t i = 0;
@@ -40,11 +42,15 @@ inline std::string capNumbers(const std::string& line, long limit) {
         }
         size_t end = line.find(' ', i);
         if (end == std::string::npos) end = line.size();
-        std::string token = line.substr(i, end - i);
-        const bool digits = token.find_first_not_of("0123456789-+") == std::string::npos;
-        if (digits && (token.size() > 9 || std::labs(std::strtol(token.c_str(), nullptr, 10)) > limit))
-            token = std::to_string(limit);
-        out += token;
+        const std::string token = line.substr(i, end - i);
+        size_t digits = token[0] == '-' || token[0] == '+' ? 1 : 0;
+        const size_t first = digits;
+        while (digits < token.size() && token[digits] >= '0' && token[digits] <= '9') ++digits;
+        if (digits > first &&
+            (digits - first > 9 || std::labs(std::strtol(token.c_str(), nullptr, 10)) > limit))
+            out += (token[0] == '-' ? "-" : "") + std::to_string(limit) + token.substr(digits);
+        else
+            out += token;
         i = end;
     }
     return out;
@@ -52,23 +58,17 @@ inline std::string capNumbers(const std::string& line, long limit) {
 
 // Numbers that make a command's cost grow, capped.
 inline std::string capCosts(const std::string& line) {
-    if (firstWordStartsWith(line, "perft") || firstWordStartsWith(line, "divide")) {
-        // The depth is the number its next token starts with, whatever follows.
-        const size_t start = line.find_first_not_of(' ');
-        const size_t wordEnd = line.find(' ', start);
-        if (wordEnd == std::string::npos) return line;
-        const long depth = std::strtol(line.c_str() + wordEnd, nullptr, 10);
-        return line.substr(0, wordEnd) + " " + std::to_string(depth < 2 ? depth : 2);
-    }
+    if (firstWordStartsWith(line, "perft") || firstWordStartsWith(line, "divide"))
+        return capNumbers(line, 2);
     if (containsWord(line, "hread") || containsWord(line, "cores")) return capNumbers(line, 2);
     if (containsWord(line, "ash") || containsWord(line, "emory")) return capNumbers(line, 4);
     return line;
 }
 
-// UCI: every "go" gets a depth limit of its own (the last limit on a line
-// wins).
+// UCI: the numbers of a "go" are held small (milliseconds, nodes, depth),
+// and a depth limit ends the line (the last limit read wins).
 inline std::vector<std::string> tameUciLine(const std::string& line) {
-    if (firstWordStartsWith(line, "go")) return {line + " depth 2"};
+    if (firstWordStartsWith(line, "go")) return {capNumbers(line, 3) + " depth 2"};
     return {capCosts(line)};
 }
 
@@ -78,7 +78,7 @@ inline std::vector<std::string> tameUciLine(const std::string& line) {
 inline std::vector<std::string> tameXBoardLine(const std::string& line) {
     static const char* const timeCommands[] = {"xboard", "new", "st", "sd", "level", "time", "otim"};
     for (const char* word : timeCommands)
-        if (firstWordStartsWith(line, word)) return {capCosts(line), "sd 2"};
+        if (firstWordStartsWith(line, word)) return {capNumbers(capCosts(line), 3), "sd 2"};
     return {capCosts(line)};
 }
 
@@ -121,6 +121,10 @@ inline void runSession(const char* firstLine, const uint8_t* data, size_t size,
         while (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty()) continue;
         for (const std::string& tamed : tame(line)) {
+            // A search that no limit of the line reached falls back on the
+            // clocks and the move time: keep those short too.
+            engine.clock[White] = engine.clock[Black] = 30.0f;
+            engine.moveTime = 30000;
             std::vector<char> text(tamed.begin(), tamed.end());
             text.push_back('\0');
             Tokenizer tokens(text.data(), ' ');
