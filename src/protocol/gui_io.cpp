@@ -29,6 +29,14 @@ void writeLine(const char* text, size_t length) {
     logger.log(LogGui, ">> %s", text);
 }
 
+// A search that only a command could end (an infinite or ponder search)
+// would run for ever once no command can come: stop it so that it answers.
+void stopEndlessSearch(Engine& engine) {
+    if ((engine.limitMode == Infinite || engine.ponderSearch.load()) &&
+        engine.stopState.load() == Running)
+        engine.stopState = Stopped;
+}
+
 }  // namespace
 
 bool inputHasEnded() { return inputEnded.load(); }
@@ -60,11 +68,13 @@ int readAndDispatchInput(Engine& engine) {
     return 1;
 }
 
+void readInputDuringSearch(Engine& engine) {
+    if (inputHasEnded() || readAndDispatchInput(engine) == 0) stopEndlessSearch(engine);
+}
+
 void handleEndOfInput(Engine& engine) {
     while (engine.searchActive()) {
-        if ((engine.limitMode == Infinite || engine.ponderSearch.load()) &&
-            engine.stopState.load() == Running)
-            engine.stopState = Stopped;
+        stopEndlessSearch(engine);
         usleep(1000);
     }
     char quit[] = "quit";

@@ -16,6 +16,11 @@ int readAndDispatchInput(Engine& engine);
 // calls return 0 at once without reading again.
 bool inputHasEnded();
 
+// A search's own poll for input (no input thread): dispatches one line; at
+// the end of input it stops a search that only a command could end (an
+// infinite or ponder search) so that it answers.
+void readInputDuringSearch(Engine& engine);
+
 // The end of input acts as "quit", but only once a running search has sent
 // its answer: a search bounded by depth, nodes or time is left to finish, an
 // infinite or ponder search is stopped. Must not be called from inside a

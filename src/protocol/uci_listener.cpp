@@ -84,15 +84,7 @@ void UciListener::onHashFull(int permill) { sendToGui(*engine, "info hashfull %d
 
 void UciListener::onDepth(int depth) { sendToGui(*engine, "info depth %d", depth); }
 
-void UciListener::pollInput() {
-    // At the end of input a search that only a command could end would run
-    // for ever: stop it so that it answers, and read nothing more.
-    if (inputHasEnded() || readAndDispatchInput(*engine) == 0) {
-        if ((engine->limitMode == Infinite || engine->ponderSearch.load()) &&
-            engine->stopState.load() == Running)
-            engine->stopState = Stopped;
-    }
-}
+void UciListener::pollInput() { readInputDuringSearch(*engine); }
 
 void UciListener::onCurrentMove(Move move, int number) {
     char text[8];

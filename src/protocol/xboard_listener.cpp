@@ -53,14 +53,6 @@ void XBoardListener::onMultiPv(int line, int depth, int score, const Move* pv, i
     sendThinking(depth, score, pv, pvLength, nodes, elapsedMicros);
 }
 
-void XBoardListener::pollInput() {
-    // With the input at its end, a search that only a command could end (an
-    // analysis, a ponder search) would run for ever: stop it.
-    if (inputHasEnded() || readAndDispatchInput(*engine) == 0) {
-        if ((engine->limitMode == Infinite || engine->ponderSearch.load()) &&
-            engine->stopState.load() == Running)
-            engine->stopState = Stopped;
-    }
-}
+void XBoardListener::pollInput() { readInputDuringSearch(*engine); }
 
 void XBoardListener::onMessage(const char* text) { sendToGui(*engine, "%s", text); }
