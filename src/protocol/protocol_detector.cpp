@@ -4,6 +4,7 @@
 
 #include "foundation/log.h"
 #include "protocol/uci_protocol.h"
+#include "protocol/xboard_protocol.h"
 #include "search/engine.h"
 
 void ProtocolDetector::start() { console.bind(*this); }
@@ -21,12 +22,19 @@ std::string currentWord(const Tokenizer& line) {
     return word;
 }
 
-// Hands the engine from the detector to a new interpreter. The detector's
-// listener must stop being the current one before the detector is deleted.
-void retire(Engine& engine) {
+// Hands the engine from the detector to a new interpreter and starts it. The
+// detector's listener must stop being the current one before the detector is
+// deleted.
+template <class Interpreter>
+void handOver(Engine& engine, int kind, const char* name) {
     engine.listener = &engine.nullListener;
     delete engine.protocol;
     engine.protocol = nullptr;
+    engine.protocolKind = kind;
+    logger.log(LogInfo, "using protocol %s", name);
+    Interpreter* interpreter = new Interpreter(engine);
+    engine.protocol = interpreter;
+    interpreter->start();
 }
 
 }  // namespace
@@ -34,19 +42,14 @@ void retire(Engine& engine) {
 int ProtocolDetector::selectProtocol(Tokenizer& line) {
     Engine& owner = engine;
     const char* word = line.tokenStart;
+    // Both hand-overs delete this object.
     if (startsWith(word, "uci")) {
-        retire(owner);  // deletes this object
-        owner.protocolKind = 1;
-        logger.log(LogInfo, "using protocol UCI");
-        UciProtocol* uci = new UciProtocol(owner);
-        owner.protocol = uci;
-        uci->start();
+        handOver<UciProtocol>(owner, 1, "UCI");
         return 1;
     }
     if (startsWith(word, "xboard")) {
-        // The XBoard interpreter is linked in only once it exists; until then
-        // the command is an unknown first command.
-        if (startXBoardProtocol(owner)) return 1;
+        handOver<XBoardProtocol>(owner, 2, "XBoard");
+        return 1;
     }
     if (startsWith(word, "setvalue")) {
         line.next();

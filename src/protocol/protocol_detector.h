@@ -18,7 +18,3 @@ public:
     // "uci" or "xboard" this object has been deleted.
     int selectProtocol(Tokenizer& line);
 };
-
-// Creates the interpreter of the XBoard dialogue as the engine's protocol
-// and starts it; false when this build has none.
-bool startXBoardProtocol(Engine& engine);
