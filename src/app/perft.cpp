@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "board/attacks.h"
+#include "board/bitops.h"
+#include "board/movegen_attacks.h"
 #include "board/notation.h"
 #include "board/position.h"
 #include "foundation/timer.h"
@@ -16,8 +18,8 @@ namespace {
 
 // The pseudo-legal moves of a node: evasions in check, otherwise captures
 // then quiet moves of the side to move.
-int nodeMoves(const Position& position, ScoredMove* list) {
-    if (position.inCheck()) return position.generateEvasions(list);
+int nodeMoves(const Position& position, ScoredMove* list, bool inCheck) {
+    if (inCheck) return position.generateEvasions(list);
     int count;
     if (position.sideToMove == White) {
         count = position.generateCapturesWhite(list);
@@ -29,21 +31,53 @@ int nodeMoves(const Position& position, ScoredMove* list) {
     return count;
 }
 
-// After makeMove: the side that moved left its king safe.
-inline bool moverIsSafe(const Position& position) {
-    const int mover = position.sideToMove ^ 1;
-    return !position.isAttacked(position.kingSquare[mover], position.sideToMove);
+int nodeMoves(const Position& position, ScoredMove* list) {
+    return nodeMoves(position, list, kingAttacked(position, position.sideToMove));
 }
 
+// After makeMove: the side that moved left its king safe.
+inline bool moverIsSafe(const Position& position) {
+    return !kingAttacked(position, position.sideToMove ^ 1);
+}
+
+// The side to move's pieces that alone stand between its king and an enemy
+// slider on the slider's line.
+Bitboard pinnedPieces(const Position& position) {
+    using namespace AttackTables;
+    const int us = position.sideToMove;
+    const int king = position.kingSquare[us];
+    const Bitboard* their = position.pieces[us ^ 1];
+    Bitboard snipers =
+        ((fileMask[fileOf(king)] | rankMask[rankOf(king)]) & (their[Rook] | their[Queen])) |
+        ((diagonalA1H8[king] | diagonalH1A8[king]) & (their[Bishop] | their[Queen]));
+    Bitboard pinned = 0;
+    while (snipers) {
+        const Bitboard blockers = between[king][popLowest(snipers)] & position.occupied;
+        if (blockers && !(blockers & (blockers - 1))) pinned |= blockers;
+    }
+    return pinned & position.byColor[us];
+}
+
+// Every leaf is made and tested. Out of check, a move can expose its own
+// king only by moving the king, by moving a pinned piece, or by taking en
+// passant (which empties two squares), so only those pay for the full attack
+// test after make; in check every move does.
 uint64_t leaves(Position& position, int depth) {
     ScoredMove list[MaxMoves];
-    const int count = nodeMoves(position, list);
+    const bool inCheck = kingAttacked(position, position.sideToMove);
+    const int count = nodeMoves(position, list, inCheck);
+    const int mover = position.sideToMove;
+    const Bitboard pinned = inCheck ? ~Bitboard(0) : pinnedPieces(position);
+    const Move kingMoveBits = Move(King) << 12;
     uint64_t total = 0;
     UndoRecord undo;
     for (int i = 0; i < count; i++) {
         const Move move = list[i].move;
         position.makeMove(move, undo);
-        if (moverIsSafe(position)) total += depth <= 1 ? 1 : leaves(position, depth - 1);
+        const bool suspect = (pinned & AttackTables::squareBit[moveFrom(move)]) ||
+                             (move & (Move(7) << 12)) == kingMoveBits || isEnPassant(move);
+        if (!suspect || !kingAttacked(position, mover))
+            total += depth <= 1 ? 1 : leaves(position, depth - 1);
         position.unmakeMove(move, undo);
     }
     return total;
