@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "app/tools/tool_io.h"
-#include "foundation/log.h"
 
 namespace {
 
@@ -174,17 +173,13 @@ bool checkFenLine(const char* line) {
 }
 
 int runCheckFenSuite(const char* fileName, FILE* out) {
-    FILE* file = std::fopen(fileName, "r");
-    if (file == nullptr) {
-        logger.log(LogError, "file not found : %s", fileName);
-        return 0;
-    }
+    FILE* file = tools::openInputFile(fileName);
+    if (file == nullptr) return 0;
     std::fprintf(out, "Check FEN suite : '%s'\n", fileName);
     unsigned checked = 0;
     unsigned valid = 0;
     char line[tools::LineBufferSize];
-    while (std::fgets(line, sizeof line, file) != nullptr) {
-        if (std::strlen(line) < 2) continue;
+    while (tools::readLine(file, line)) {
         checked++;
         if (checkFenLine(line)) {
             valid++;

@@ -1,6 +1,5 @@
 #include "app/tools/eval_suite.h"
 
-#include <cstring>
 
 #include "app/perft.h"
 #include "app/tools/tool_io.h"
@@ -15,11 +14,8 @@ int runEvalSuite(PerftRunner& runner, const char* fileName, FILE* out) {
         logger.log(LogError, "eval suite needs an initialised engine");
         return 0;
     }
-    FILE* file = std::fopen(fileName, "r");
-    if (file == nullptr) {
-        logger.log(LogError, "file not found : %s", fileName);
-        return 0;
-    }
+    FILE* file = tools::openInputFile(fileName);
+    if (file == nullptr) return 0;
     Engine& engine = *runner.engine;
     // The main search thread's pawn hash, as the "eval" command uses.
     PawnHashTable& pawnHash = engine.threadPool.mainThread->pawnHash;
@@ -27,8 +23,7 @@ int runEvalSuite(PerftRunner& runner, const char* fileName, FILE* out) {
     Timer timer;
     timer.start();
     char line[tools::LineBufferSize];
-    while (std::fgets(line, sizeof line, file) != nullptr) {
-        if (std::strlen(line) < 2) continue;
+    while (tools::readLine(file, line)) {
         tools::blankControlCharacters(line);
         if (engine.setFen(line)) {
             int score = evaluate(engine.evalParams, *runner.position, pawnHash, -32000, 32000);

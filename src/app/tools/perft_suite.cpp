@@ -85,11 +85,8 @@ int runPerftSuiteFile(PerftRunner& runner, const char* fileName, int depth, FILE
         logger.log(LogError, "perft suite needs an initialised engine");
         return 0;
     }
-    FILE* file = std::fopen(fileName, "r");
-    if (file == nullptr) {
-        logger.log(LogError, "file not found : %s", fileName);
-        return 0;
-    }
+    FILE* file = tools::openInputFile(fileName);
+    if (file == nullptr) return 0;
     if (depth < 0) depth = DefaultSuiteDepth;
     if (depth == 0) {
         // Perft counts from depth 1; a zero depth would never reach a leaf.
@@ -100,8 +97,7 @@ int runPerftSuiteFile(PerftRunner& runner, const char* fileName, int depth, FILE
     int score = 0;
     int lines = 0;
     char line[tools::LineBufferSize];
-    while (std::fgets(line, sizeof line, file) != nullptr) {
-        if (std::strlen(line) < 2) continue;
+    while (tools::readLine(file, line)) {
         tools::blankControlCharacters(line);
         std::vector<std::string> fields = scanPerftFields(line);
         engine.transpositionTable.clear();

@@ -14,11 +14,8 @@ int runSeeTest(PerftRunner& runner, const char* fileName, FILE* out) {
         logger.log(LogError, "SEE test needs an initialised engine");
         return 0;
     }
-    FILE* file = std::fopen(fileName, "r");
-    if (file == nullptr) {
-        logger.log(LogError, "file not found : %s", fileName);
-        return 0;
-    }
+    FILE* file = tools::openInputFile(fileName);
+    if (file == nullptr) return 0;
     Engine& engine = *runner.engine;
     Position& position = *runner.position;
     int32_t positions = 0;
@@ -27,9 +24,8 @@ int runSeeTest(PerftRunner& runner, const char* fileName, FILE* out) {
     Timer timer;
     timer.start();
     char line[tools::LineBufferSize];
-    while (std::fgets(line, sizeof line, file) != nullptr) {
-        size_t length = std::strlen(line);
-        if (length < 2) continue;
+    while (tools::readLine(file, line)) {
+        const size_t length = std::strlen(line);
         // Every "bm" opcode of the line sets up the text in front of it.
         for (size_t i = 0; i + 1 < length; i++) {
             if (line[i] != 'b' || line[i + 1] != 'm') continue;

@@ -1,7 +1,6 @@
 #include "app/tools/test_suite.h"
 
 #include <cinttypes>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -79,11 +78,8 @@ int runTestSuite(PerftRunner& runner, const ConsoleListener& console, const char
         logger.log(LogError, "test suite needs an initialised engine");
         return 0;
     }
-    FILE* file = std::fopen(fileName, "r");
-    if (file == nullptr) {
-        logger.log(LogError, "file not found : %s", fileName);
-        return 0;
-    }
+    FILE* file = tools::openInputFile(fileName);
+    if (file == nullptr) return 0;
     Engine& engine = *runner.engine;
     engine.toolMode = true;
     std::fprintf(out, "%s version %s\n\n", build::engineName, build::engineVersion);
@@ -93,8 +89,7 @@ int runTestSuite(PerftRunner& runner, const ConsoleListener& console, const char
     timer.start();
     SuiteTotals totals;
     char line[tools::LineBufferSize];
-    while (std::fgets(line, sizeof line, file) != nullptr) {
-        if (std::strlen(line) < 2) continue;
+    while (tools::readLine(file, line)) {
         EpdLine epd;
         if (parseEpdLine(line, epd)) {
             std::fprintf(out, "%s\n", std::string(79, '-').c_str());

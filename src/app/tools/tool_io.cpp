@@ -1,8 +1,24 @@
 #include "app/tools/tool_io.h"
 
 #include <cstdint>
+#include <cstring>
+
+#include "foundation/log.h"
 
 namespace tools {
+
+FILE* openInputFile(const char* fileName) {
+    FILE* file = std::fopen(fileName, "r");
+    if (file == nullptr) logger.log(LogError, "file not found : %s", fileName);
+    return file;
+}
+
+bool readLine(FILE* file, char (&line)[LineBufferSize]) {
+    while (std::fgets(line, sizeof line, file) != nullptr) {
+        if (std::strlen(line) >= 2) return true;
+    }
+    return false;
+}
 
 void blankControlCharacters(char* line) {
     for (unsigned char* c = reinterpret_cast<unsigned char*>(line); *c != 0; c++) {

@@ -11,6 +11,14 @@ namespace tools {
 // NUL; a longer line arrives in several pieces, each handled as a line.
 constexpr int LineBufferSize = 512;
 
+// Opens a text file for reading; nullptr, with the log line "file not found",
+// when it cannot be opened.
+FILE* openInputFile(const char* fileName);
+
+// Reads the next piece of the file (see LineBufferSize), passing over pieces
+// shorter than two characters (a lone newline); false at the end of the file.
+bool readLine(FILE* file, char (&line)[LineBufferSize]);
+
 // Replaces every character below 0x20 or at or above 0x80 by a blank, so the
 // newline of a line read becomes a trailing blank.
 void blankControlCharacters(char* line);
