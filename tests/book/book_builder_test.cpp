@@ -12,7 +12,6 @@
 #include "book/opening_book.h"
 #include "book_test_support.h"
 
-using book_test::LogCapture;
 using book_test::startPosition;
 using book_test::tempPath;
 using book_test::writeTempFile;

@@ -1,6 +1,6 @@
 #pragma once
 // Shared support for the book and PGN tests: positions from FEN, temporary
-// files, a log capture and a handler that records the reader's events.
+// files, the log capture and a handler that records the reader's events.
 
 #include <unistd.h>
 
@@ -18,6 +18,7 @@
 #include "book/pgn_handler.h"
 #include "book/pgn_reader.h"
 #include "foundation/log.h"
+#include "support/log_capture.h"
 
 namespace book_test {
 
@@ -73,32 +74,6 @@ inline std::string readFileBytes(const std::string& path) {
 inline bool fileExists(const std::string& path) {
     return access(path.c_str(), F_OK) == 0;
 }
-
-// Routes the global log into a temporary text file for the life of the object.
-class LogCapture {
-public:
-    explicit LogCapture(const char* name) : path(tempPath(std::string("log_") + name)) {
-        logger.close();
-        logger.levels.clear();
-        logger.appendStandardLevels(0x7f);
-        logger.textFormat = true;
-        logger.enabled = true;
-        opened = logger.openFile(path);
-    }
-    ~LogCapture() {
-        logger.close();
-        logger.levels.clear();
-        std::remove(path.c_str());
-    }
-    std::string text() const { return readFileBytes(path); }
-    bool contains(const std::string& fragment) const {
-        return text().find(fragment) != std::string::npos;
-    }
-    bool opened = false;
-
-private:
-    std::string path;
-};
 
 struct RecordedError {
     int code;

@@ -10,7 +10,6 @@
 #include "book_test_support.h"
 #include "search/engine.h"
 
-using book_test::LogCapture;
 using book_test::tempPath;
 using book_test::writeTempFile;
 

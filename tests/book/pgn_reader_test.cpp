@@ -9,7 +9,6 @@
 
 #include "book_test_support.h"
 
-using book_test::LogCapture;
 using book_test::readPgnText;
 using book_test::RecordingHandler;
 

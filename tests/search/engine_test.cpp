@@ -9,9 +9,9 @@
 #include "board/attacks.h"
 #include "board/fen.h"
 #include "eval/weights.h"
-#include "log_capture.h"
 #include "search/engine.h"
 #include "search/reductions.h"
+#include "support/log_capture.h"
 
 namespace {
 

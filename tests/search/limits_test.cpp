@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "log_capture.h"
 #include "search/engine.h"
+#include "support/log_capture.h"
 
 namespace {
 

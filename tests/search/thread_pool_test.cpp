@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "log_capture.h"
 #include "root_test_support.h"
+#include "support/log_capture.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "log_capture.h"
 #include "search/tt.h"
+#include "support/log_capture.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 class LogCapture {
 public:
     explicit LogCapture(const char* name)
-        : path(testing::TempDir() + "vorlix_search_log_" + std::to_string(getpid()) + "_" + name) {
+        : path(testing::TempDir() + "vorlix_log_" + std::to_string(getpid()) + "_" + name) {
         logger.close();
         logger.levels.clear();
         logger.appendStandardLevels(0x7f);
