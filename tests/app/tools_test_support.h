@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "support/child_process.h"
+
 namespace tools_test {
 
 class TempDir {
@@ -126,20 +128,13 @@ inline ProgramRun runProgram(const std::string& program, const std::vector<std::
         int devNull = open("/dev/null", O_RDWR);
         if (devNull >= 0) dup2(devNull, 2);
         if (chdir(directory.c_str()) != 0) _exit(127);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program.c_str()));
-        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
+        execProgram(program, args);
     }
     close(pipeFds[1]);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     char buffer[4096];
     for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        deadline - std::chrono::steady_clock::now())
-                        .count();
+        const long long left = millisecondsLeft(deadline);
         if (left <= 0) {
             run.timedOut = true;
             kill(child, SIGKILL);
@@ -159,9 +154,7 @@ inline ProgramRun runProgram(const std::string& program, const std::vector<std::
     return run;
 }
 
-inline std::string programPath(const std::string& name = "vorlix-x64-popcnt") {
-    return std::string(VORLIX_BIN_DIR) + "/" + name;
-}
+using ::programPath;
 
 inline std::string testData(const std::string& name) {
     return std::string(VORLIX_TESTDATA_DIR) + "/" + name;

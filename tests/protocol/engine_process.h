@@ -23,9 +23,7 @@
 #include <thread>
 #include <vector>
 
-#ifndef VORLIX_BIN_DIR
-#define VORLIX_BIN_DIR "."
-#endif
+#include "support/child_process.h"
 
 namespace enginetest {
 
@@ -82,10 +80,7 @@ public:
     std::string path;
 };
 
-// The main deliverable, or another one by name.
-inline std::string programPath(const std::string& name = "vorlix-x64-popcnt") {
-    return std::string(VORLIX_BIN_DIR) + "/" + name;
-}
+using ::programPath;
 
 class EngineProcess {
 public:
@@ -103,12 +98,7 @@ public:
             dup2(output[1], STDOUT_FILENO);
             close(input[0]), close(input[1]), close(output[0]), close(output[1]);
             if (!directory.empty() && chdir(directory.c_str()) != 0) _exit(126);
-            std::vector<char*> argv;
-            argv.push_back(const_cast<char*>(program.c_str()));
-            for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-            argv.push_back(nullptr);
-            execv(program.c_str(), argv.data());
-            _exit(127);
+            execProgram(program, args);
         }
         close(input[0]);
         close(output[1]);
@@ -163,9 +153,7 @@ public:
                 return true;
             }
             if (fromEngine < 0 || outputEnded) return false;
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  deadline - std::chrono::steady_clock::now())
-                                  .count();
+            const long long left = millisecondsLeft(deadline);
             if (left <= 0) return false;
             pollfd request{fromEngine, POLLIN, 0};
             if (::poll(&request, 1, int(left)) <= 0) continue;
@@ -188,9 +176,7 @@ public:
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         std::string line;
         for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  deadline - std::chrono::steady_clock::now())
-                                  .count();
+            const long long left = millisecondsLeft(deadline);
             if (left <= 0 || !readLine(line, int(left))) return false;
             if (std::regex_search(line, wanted)) {
                 if (matched) *matched = line;
@@ -206,9 +192,7 @@ public:
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         std::string line;
         for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  deadline - std::chrono::steady_clock::now())
-                                  .count();
+            const long long left = millisecondsLeft(deadline);
             if (left <= 0 || !readLine(line, int(left))) break;
             lines.push_back(line);
         }
