@@ -19,7 +19,7 @@ cmake --build build-asan -j "$jobs"
 echo "== thread sanitizer"
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLIX_ALL_VARIANTS=OFF \
       -DVORLIX_BENCH=OFF -DVORLIX_SANITIZE=thread >/dev/null
-cmake --build build-tsan -j "$jobs" --target vorlix_tests
+cmake --build build-tsan -j "$jobs" --target vorlix_tests vorlix-x64-popcnt
 # setarch -R: ThreadSanitizer needs the classic address-space layout on kernels
 # with high mmap randomisation.
 setarch "$(uname -m)" -R build-tsan/bin/vorlix_tests --gtest_filter='*Thread*:*Concurrent*:*Parallel*'
