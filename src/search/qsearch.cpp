@@ -42,19 +42,11 @@ int Searcher::quiesce(int alpha, int beta, int qd, int ply, bool isPV, bool inCh
         // the cheap score test spares the exchange evaluation for the rest.
         if (!inCheck && list[i].score <= QsearchLosingScore && position.see(move) < 0) continue;
         UndoRecord undo;
-        position.makeMove(move, undo);
-        if (position.isAttacked(position.kingSquare[us], them)) {
-            position.unmakeMove(move, undo);
-            continue;
-        }
+        if (!makeLegalMove(move, undo, p, key, us)) continue;
         legal++;
-        curMove[p] = move;
-        pushKey(key);
-        countNode();
         const bool givesCheck = position.isAttacked(position.kingSquare[them], us);
         const int v = -quiesce(-beta, -alpha, qd - 1, p + 1, isPV, givesCheck);
-        position.unmakeMove(move, undo);
-        keyCount--;
+        takeBack(move, undo);
         if (engine->stopState.load(std::memory_order_relaxed) != Running) return 0;
         if (v > alpha) {
             if (v >= beta) return v;
@@ -71,17 +63,9 @@ int Searcher::quiesce(int alpha, int beta, int qd, int ply, bool isPV, bool inCh
         const Move move = list[i].move;
         if (position.see(move) < 0) continue;
         UndoRecord undo;
-        position.makeMove(move, undo);
-        if (position.isAttacked(position.kingSquare[us], them)) {
-            position.unmakeMove(move, undo);
-            continue;
-        }
-        curMove[p] = move;
-        pushKey(key);
-        countNode();
+        if (!makeLegalMove(move, undo, p, key, us)) continue;
         const int v = -quiesce(-beta, -alpha, qd - 1, p + 1, isPV, true);
-        position.unmakeMove(move, undo);
-        keyCount--;
+        takeBack(move, undo);
         if (engine->stopState.load(std::memory_order_relaxed) != Running) return 0;
         if (v > alpha) {
             if (v >= beta) return v;

@@ -114,8 +114,7 @@ void RootDriver::preSort() {
         const bool givesCheck = position.isAttacked(position.kingSquare[us ^ 1], us);
         list.moves[n].score =
             -context.quiesceAtPly1(-InfiniteScore, InfiniteScore, -1, true, givesCheck);
-        position.unmakeMove(move, undo);
-        context.keyCount--;
+        context.takeBack(move, undo);
     }
     sortMoves(list.moves, list.count);
     context.nodes = 0;
@@ -173,8 +172,7 @@ int RootDriver::pass(int iteration, int a, int b) {
             v = child(alpha, alpha + 1, false);
             if (v > alpha && v < b) v = child(alpha, b, true);
         }
-        position.unmakeMove(move, undo);
-        context.keyCount--;
+        context.takeBack(move, undo);
 
         if (context.mustStop()) {
             stopped = true;

@@ -222,15 +222,8 @@ int Searcher::search(int alpha, int beta, int depth, int ply, bool isPV, bool in
     int stage;
     while ((stage = picker.next(position, move)) != StageDone) {
         UndoRecord undo;
-        position.makeMove(move, undo);
-        const int them = position.sideToMove;
-        if (position.isAttacked(position.kingSquare[us], them)) {
-            position.unmakeMove(move, undo);
-            continue;
-        }
-        curMove[p] = move;
-        pushKey(key);
-        countNode();
+        if (!makeLegalMove(move, undo, p, key, us)) continue;
+        const int them = us ^ 1;
 
         const bool givesCheck = position.isAttacked(position.kingSquare[them], us);
         const int ext = extensionFor(move, givesCheck);
@@ -241,8 +234,7 @@ int Searcher::search(int alpha, int beta, int depth, int ply, bool isPV, bool in
              (stage == StageQuiets && !inCheck && !isPV && d <= LateMovePruningDepthLimit &&
               moveCount > lateMoveCount[h]))) {
             moveCount++;
-            position.unmakeMove(move, undo);
-            keyCount--;
+            takeBack(move, undo);
             continue;
         }
 
@@ -268,8 +260,7 @@ int Searcher::search(int alpha, int beta, int depth, int ply, bool isPV, bool in
         }
 
         moveCount++;
-        position.unmakeMove(move, undo);
-        keyCount--;
+        takeBack(move, undo);
         if (mustStop()) return 0;
 
         if (v > alpha) {
@@ -345,8 +336,7 @@ FixedDepthResult searchFixedDepth(Engine& engine, int plies) {
         position.makeMove(m, undo);
         const bool checks = position.isAttacked(position.kingSquare[us ^ 1], us);
         rootList.moves[n].score = -searcher.quiesceAtPly1(-InfiniteScore, InfiniteScore, -1, true, checks);
-        position.unmakeMove(m, undo);
-        searcher.keyCount--;
+        searcher.takeBack(m, undo);
     }
     sortMoves(rootList.moves, count);
     searcher.nodes = 0;
@@ -382,8 +372,7 @@ FixedDepthResult searchFixedDepth(Engine& engine, int plies) {
                 v = rootChild(alpha, alpha + 1, false);
                 if (v > alpha && v < bound) v = rootChild(alpha, bound, true);
             }
-            position.unmakeMove(m, undo);
-            searcher.keyCount--;
+            searcher.takeBack(m, undo);
             if (searcher.mustStop()) {
                 stopped = true;
                 break;

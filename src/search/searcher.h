@@ -137,6 +137,27 @@ struct Searcher {
     }
     void pushKey(Key key) { keys[keyCount++] = key; }
 
+    // Makes a generated move at `ply` for side `us`, `key` being the position
+    // before it. A move that leaves the mover's king attacked is taken back at
+    // once (false); a legal one becomes the path's move at `ply`, its key
+    // joins the repetition keys and it counts as a node.
+    bool makeLegalMove(Move move, UndoRecord& undo, int ply, Key key, int us) {
+        position.makeMove(move, undo);
+        if (position.isAttacked(position.kingSquare[us], us ^ 1)) {
+            position.unmakeMove(move, undo);
+            return false;
+        }
+        curMove[ply] = move;
+        pushKey(key);
+        countNode();
+        return true;
+    }
+    // Takes back a move made after its key was pushed.
+    void takeBack(Move move, UndoRecord& undo) {
+        position.unmakeMove(move, undo);
+        keyCount--;
+    }
+
 private:
     [[gnu::noinline]] bool hasLegalEvasion();
     bool isRepetition() const;

@@ -174,14 +174,7 @@ void Searcher::workInner(SplitPoint& s) {
     int stage;
     while ((stage = s.picker->next(position, move)) != StageDone) {
         UndoRecord undo;
-        position.makeMove(move, undo);
-        if (position.isAttacked(position.kingSquare[us], them)) {
-            position.unmakeMove(move, undo);
-            continue;
-        }
-        curMove[p] = move;
-        pushKey(key);
-        countNode();
+        if (!makeLegalMove(move, undo, p, key, us)) continue;
         const int mc = ++s.moveCount;
         a = maxScore(a, s.bestScore.load(std::memory_order_relaxed));
         s.mutex.unlock();
@@ -193,8 +186,7 @@ void Searcher::workInner(SplitPoint& s) {
         // Futility against our current view of alpha; no late-move pruning,
         // as every split point is searched like a PV node.
         if (ext == 0 && s.futilityOn && seen > 0 && isQuiet(move) && s.futilityValue <= a) {
-            position.unmakeMove(move, undo);
-            keyCount--;
+            takeBack(move, undo);
             s.mutex.lock();
             seen = mc;
             continue;
@@ -216,11 +208,9 @@ void Searcher::workInner(SplitPoint& s) {
             }
         }
 
-        position.unmakeMove(move, undo);
-        keyCount--;
+        takeBack(move, undo);
         s.mutex.lock();
-        if (engine->stopState.load(std::memory_order_relaxed) != Running || splitChainCutOff())
-            return;
+        if (mustStop()) return;
 
         a = maxScore(a, s.bestScore.load(std::memory_order_relaxed));
         seen = s.moveCount;
@@ -287,11 +277,9 @@ void Searcher::workRoot(SplitPoint& s) {
             if (a < beta) v = child(a, beta, nd, true, givesCheck);
         }
 
-        position.unmakeMove(move, undo);
-        keyCount--;
+        takeBack(move, undo);
         s.mutex.lock();
-        if (engine->stopState.load(std::memory_order_relaxed) != Running || splitChainCutOff())
-            return;
+        if (mustStop()) return;
 
         a = maxScore(a, s.bestScore.load(std::memory_order_relaxed));
         k = s.moveCount;
