@@ -67,15 +67,16 @@ uint64_t leaves(Position& position, int depth) {
     const bool inCheck = kingAttacked(position, position.sideToMove);
     const int count = nodeMoves(position, list, inCheck);
     const int mover = position.sideToMove;
-    const Bitboard pinned = inCheck ? ~Bitboard(0) : pinnedPieces(position);
-    const Move kingMoveBits = Move(King) << 12;
+    // Origins whose moves take the full test: the king's and the pinned
+    // pieces' (every origin in check).
+    const Bitboard suspects =
+        inCheck ? ~Bitboard(0) : pinnedPieces(position) | AttackTables::squareBit[position.kingSquare[mover]];
     uint64_t total = 0;
     UndoRecord undo;
     for (int i = 0; i < count; i++) {
         const Move move = list[i].move;
         position.makeMove(move, undo);
-        const bool suspect = (pinned & AttackTables::squareBit[moveFrom(move)]) ||
-                             (move & (Move(7) << 12)) == kingMoveBits || isEnPassant(move);
+        const bool suspect = (suspects & AttackTables::squareBit[moveFrom(move)]) || isEnPassant(move);
         if (!suspect || !kingAttacked(position, mover))
             total += depth <= 1 ? 1 : leaves(position, depth - 1);
         position.unmakeMove(move, undo);
