@@ -206,6 +206,7 @@ void UciProtocol::go(Tokenizer& line) {
 void UciProtocol::position(Tokenizer& line) {
     Engine& e = host;
     if (!line.next()) return;
+    settleLastSearch();
     if (tokenIs(line, "startpos")) {
         e.gameHistory.clear();
         e.repKeyCount = 0;
@@ -420,8 +421,22 @@ void UciProtocol::newGameCommand() {
         while (e.searchActive()) usleep(200);
         e.newGamePending = 0;
     }
+    settleLastSearch();
     e.newGame();
     e.bestMoveOwed = 0;
+}
+
+void UciProtocol::settleLastSearch() {
+    Engine& e = host;
+    // Without the input thread this runs inside the search's own poll.
+    if (!e.inputThreadInUse) return;
+    // A search whose answer has not come yet (the GUI did not wait for it)
+    // ends first, as for "go", so that it still answers once.
+    if (searchOpen()) interruptSearch(Stopped);
+    // The answer leaves a moment before the search has returned, and a GUI
+    // sends the next position as soon as it reads it: the game the search
+    // has just played its move into is not ours until then.
+    while (e.searchActive()) usleep(100);
 }
 
 void UciProtocol::sendBestMove(Move best, Move ponder, bool withPonder) {

@@ -65,6 +65,9 @@ private:
     // thread, a search being handed over resets the stop state when it
     // starts, so the stop is repeated until the answer has come.
     void interruptSearch(StopState state);
+    // Waits until the last search has returned, stopping it first when it
+    // has not answered yet, before a command changes the game it played in.
+    void settleLastSearch();
     void sendBestMove(Move best, Move ponder, bool withPonder);
     void sendWithheldResult();
 };
