@@ -141,7 +141,7 @@ TEST(ConcurrentStops, ShortSearchesStoppedAtRandomMoments) {
     Engine& engine = *fixture.engine;
     splitEagerly(engine);
     std::mt19937 random(12345);
-    for (int k = 0; k < 40; k++) {
+    for (int k = 0; k < 100; k++) {
         engine.newGame();
         fixture.setFen(positions[k % 5]);
         engine.limitMode = k % 2 == 0 ? Infinite : MoveTime;
