@@ -6,7 +6,7 @@
 // (a clock that falls below zero as the referee keeps it) are counted and
 // reported with the game and the last lines exchanged.
 //
-//   vorlix_soak --games 1000 --parallel 4 --bin build/bin
+//   vorlix_soak --games 1000 --parallel 4 --bin build/bin [--cores 8]
 //   vorlix_soak --selftest 2000     random games: the two rule books agree
 //
 // The exit status is 0 when nothing went wrong.
@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -419,7 +420,8 @@ void Game::playUci() {
                 }
                 const std::vector<std::string> words = split(line);
                 Board88 check = p.searchBoard;
-                if (words.size() < 2 || !check.play(words[1])) {
+                const bool nothingToPlay = check.legalMoves().empty();  // pondered into a mate
+                if (words.size() < 2 || (!check.play(words[1]) && !nothingToPlay)) {
                     mine.illegalPonderMoves++;
                     problem("illegal bestmove after a ponder miss: " + line + " in " + p.searchBoard.fen(), &p);
                 }
@@ -718,6 +720,7 @@ int usage() {
     std::fprintf(stderr,
                  "usage: vorlix_soak [--games N] [--parallel N] [--bin DIR] [--seed N]\n"
                  "                   [--protocol uci|xboard|both] [--programs a,b,...]\n"
+                 "                   [--cores N]\n"
                  "       vorlix_soak --selftest GAMES\n");
     return 2;
 }
@@ -731,6 +734,7 @@ int main(int argc, char** argv) {
     initAttackTables();
 
     int games = 1000, parallel = 4, selftestGames = 0;
+    int cores = int(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
     uint64_t seed = 1;
     std::string binDir = "build/bin", protocols = "both";
     std::string programList = "vorlix-x64-popcnt,vorlix-x64,vorlix-x86,vorlix-x64-static,"
@@ -742,6 +746,7 @@ int main(int argc, char** argv) {
         if (arg == "--games") games = std::atoi(value.c_str());
         else if (arg == "--parallel") parallel = std::max(1, std::atoi(value.c_str()));
         else if (arg == "--bin") binDir = value;
+        else if (arg == "--cores") cores = std::max(1, std::atoi(value.c_str()));
         else if (arg == "--seed") seed = std::strtoull(value.c_str(), nullptr, 10);
         else if (arg == "--protocol") protocols = value;
         else if (arg == "--programs") programList = value;
@@ -770,11 +775,25 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no engine program found in %s\n", binDir.c_str());
         return 2;
     }
-    std::printf("soak: %d games, %d at a time, seed %llu, programs:", games, parallel,
-                (unsigned long long)seed);
+    std::printf("soak: %d games, up to %d at a time on %d cores, seed %llu, programs:", games,
+                parallel, cores, (unsigned long long)seed);
     for (const std::string& name : programs) std::printf(" %s", name.c_str());
     std::printf("\n");
     std::fflush(stdout);
+
+    // Games in flight share the processor cores: a game asks for the search
+    // threads that can run at once in it (both programs' when one ponders),
+    // and waits until that many cores are free, so that a time loss means a
+    // slow engine rather than an overloaded machine.
+    std::mutex coreLock;
+    std::condition_variable coreFreed;
+    int freeCores = cores;
+    auto coresOf = [&](const GameSetup& setup) {
+        const PlayerSetup& w = setup.players[1];
+        const PlayerSetup& b = setup.players[0];
+        const int wanted = (w.ponder || b.ponder) ? w.threads + b.threads : std::max(w.threads, b.threads);
+        return std::min(wanted, cores);
+    };
 
     Figures figures;
     std::atomic<int> next{0};
@@ -784,8 +803,19 @@ int main(int argc, char** argv) {
         workers.emplace_back([&] {
             for (int index = next++; index < games; index = next++) {
                 const GameSetup setup = makeSetup(index, seed, programs, protocols);
+                const int need = coresOf(setup);
+                {
+                    std::unique_lock<std::mutex> guard(coreLock);
+                    coreFreed.wait(guard, [&] { return freeCores >= need; });
+                    freeCores -= need;
+                }
                 Game game(setup, binDir, figures);
                 game.play();
+                {
+                    std::lock_guard<std::mutex> guard(coreLock);
+                    freeCores += need;
+                }
+                coreFreed.notify_all();
             }
         });
     }
