@@ -71,6 +71,16 @@ TEST_F(PollTest, TimeIsTestedOnlyAtFullChecks) {
     EXPECT_EQ(engine->pollCounter, 0u);
 }
 
+TEST_F(PollTest, ClockIsAlsoCheckedEvery1024Polls) {
+    // A search past its time must not wait for pollInterval nodes.
+    engine->limitMode = Clock;
+    engine->timeBudget = 1000;
+    runFor(1);
+    for (int i = 1; i < 1024; i++) ASSERT_EQ(engine->poll(), 1) << "poll " << i;
+    EXPECT_EQ(engine->poll(), 0);
+    EXPECT_EQ(engine->stopState, Stopped);
+}
+
 TEST_F(PollTest, TimeWithinTheBudgetGoesOn) {
     engine->limitMode = Clock;
     engine->timeBudget = 60000000;
