@@ -47,9 +47,8 @@ Bitboard pinnedPieces(const Position& position) {
     const int us = position.sideToMove;
     const int king = position.kingSquare[us];
     const Bitboard* their = position.pieces[us ^ 1];
-    Bitboard snipers =
-        ((fileMask[fileOf(king)] | rankMask[rankOf(king)]) & (their[Rook] | their[Queen])) |
-        ((diagonalA1H8[king] | diagonalH1A8[king]) & (their[Bishop] | their[Queen]));
+    Bitboard snipers = (movegen::sliderLines.orthogonal[king] & (their[Rook] | their[Queen])) |
+                       (movegen::sliderLines.diagonal[king] & (their[Bishop] | their[Queen]));
     Bitboard pinned = 0;
     while (snipers) {
         const Bitboard blockers = between[king][popLowest(snipers)] & position.occupied;
@@ -61,27 +60,41 @@ Bitboard pinnedPieces(const Position& position) {
 // Every leaf is made and tested. Out of check, a move can expose its own
 // king only by moving the king, by moving a pinned piece, or by taking en
 // passant (which empties two squares), so only those pay for the full attack
-// test after make; in check every move does.
-uint64_t leaves(Position& position, int depth) {
+// test after make; in check every move does. The mover is a template
+// parameter so that make and unmake address its tables at fixed offsets.
+template <int Us>
+uint64_t leavesAs(Position& position, int depth) {
     ScoredMove list[MaxMoves];
-    const bool inCheck = kingAttacked(position, position.sideToMove);
-    const int count = nodeMoves(position, list, inCheck);
-    const int mover = position.sideToMove;
+    const bool inCheck = kingAttacked(position, Us);
+    int count;
+    if (inCheck) {
+        count = position.generateEvasions(list);
+    } else if (Us == White) {
+        count = position.generateCapturesWhite(list);
+        count += position.generateQuietsWhite(list + count);
+    } else {
+        count = position.generateCapturesBlack(list);
+        count += position.generateQuietsBlack(list + count);
+    }
     // Origins whose moves take the full test: the king's and the pinned
     // pieces' (every origin in check).
     const Bitboard suspects =
-        inCheck ? ~Bitboard(0) : pinnedPieces(position) | AttackTables::squareBit[position.kingSquare[mover]];
+        inCheck ? ~Bitboard(0) : pinnedPieces(position) | AttackTables::squareBit[position.kingSquare[Us]];
     uint64_t total = 0;
     UndoRecord undo;
     for (int i = 0; i < count; i++) {
         const Move move = list[i].move;
-        position.makeMove(move, undo);
+        moveupdate::makeMoveAs<Us>(position, move, undo);
         const bool suspect = (suspects & AttackTables::squareBit[moveFrom(move)]) || isEnPassant(move);
-        if (!suspect || !kingAttacked(position, mover))
-            total += depth <= 1 ? 1 : leaves(position, depth - 1);
-        position.unmakeMove(move, undo);
+        if (!suspect || !kingAttacked(position, Us))
+            total += depth <= 1 ? 1 : leavesAs<Us ^ 1>(position, depth - 1);
+        moveupdate::unmakeMoveAs<Us>(position, move, undo);
     }
     return total;
+}
+
+uint64_t leaves(Position& position, int depth) {
+    return position.sideToMove == White ? leavesAs<White>(position, depth) : leavesAs<Black>(position, depth);
 }
 
 double microsSince(const timeval& start) {

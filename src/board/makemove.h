@@ -52,95 +52,101 @@ inline constexpr SignatureUnits signatureUnits{};
 void makeRareMove(Position& pos, Move move, Key k);
 void unmakeRareMove(Position& pos, Move move);
 
-}  // namespace moveupdate
 
-inline void Position::makeMove(Move move, UndoRecord& undo) {
+// The colour parameter of the two below: White or Black when the caller
+// knows the mover at compile time, which turns every per-colour index into a
+// fixed offset, else AnyColor to read it from the position.
+constexpr int AnyColor = -1;
+
+template <int Us>
+inline void makeMoveAs(Position& p, Move move, UndoRecord& undo) {
     using namespace ZobristKeys;
-    using moveupdate::bitOf;
-    const int us = sideToMove;
+    
+    const int us = Us >= 0 ? Us : p.sideToMove;
     const int them = us ^ 1;
     const int from = moveFrom(move);
     const int to = moveTo(move);
     const int moving = movePiece(move);
     const int captured = moveCaptured(move);
 
-    undo.key = key;
-    undo.pawnKey = pawnKey;
+    undo.key = p.key;
+    undo.pawnKey = p.pawnKey;
     undo.move = move;
-    undo.castlingRights = castlingRights;
-    undo.epFile = epFile;
-    undo.halfmoveClock = halfmoveClock;
+    undo.castlingRights = p.castlingRights;
+    undo.epFile = p.epFile;
+    undo.halfmoveClock = p.halfmoveClock;
 
-    Key k = key ^ side;
-    if (epFile) {
-        k ^= enPassant[epFile];
-        epFile = 0;
+    Key k = p.key ^ side;
+    if (p.epFile) {
+        k ^= enPassant[p.epFile];
+        p.epFile = 0;
     }
     // A king or castling rook leaving its start square, or a rook taken on
     // its start square, gives up the rights tied to that square.
-    const uint8_t rights = castlingRights & castlingKept[from] & castlingKept[to];
-    if (__builtin_expect(rights != castlingRights, 0)) {
-        k ^= castling[castlingRights] ^ castling[rights];
-        castlingRights = rights;
+    const uint8_t rights = p.castlingRights & p.castlingKept[from] & p.castlingKept[to];
+    if (__builtin_expect(rights != p.castlingRights, 0)) {
+        k ^= castling[p.castlingRights] ^ castling[rights];
+        p.castlingRights = rights;
     }
     // The clock is a byte: it sticks at 255 instead of wrapping to 0, which
     // would hide a fifty-move draw.
-    const uint8_t clock = halfmoveClock;
-    halfmoveClock = (moving == Pawn || captured) ? 0 : uint8_t(clock + (clock != 255));
-    sideToMove = them;
+    const uint8_t clock = p.halfmoveClock;
+    p.halfmoveClock = (moving == Pawn || captured) ? 0 : uint8_t(clock + (clock != 255));
+    p.sideToMove = them;
 
-    if (__builtin_expect(move & moveupdate::rareKindBits, 0)) {
-        moveupdate::makeRareMove(*this, move, k);
+    if (__builtin_expect(move & rareKindBits, 0)) {
+        makeRareMove(p, move, k);
         return;
     }
 
     const Bitboard fromBit = bitOf(from);
     const Bitboard toBit = bitOf(to);
     if (captured) {
-        byColor[them] ^= toBit;
-        pieces[them][captured] ^= toBit;
+        p.byColor[them] ^= toBit;
+        p.pieces[them][captured] ^= toBit;
         k ^= piece[them][captured][to];
-        if (captured == Pawn) pawnKey ^= piece[them][Pawn][to];
-        materialSignature -= moveupdate::signatureUnits.unit[them][captured];
-        material[them] -= pieceValue[captured];
-        phase[them] -= phaseWeight[captured];
+        if (captured == Pawn) p.pawnKey ^= piece[them][Pawn][to];
+        p.materialSignature -= signatureUnits.unit[them][captured];
+        p.material[them] -= pieceValue[captured];
+        p.phase[them] -= phaseWeight[captured];
     }
-    occupied = (occupied ^ fromBit) | toBit;
-    byColor[us] ^= fromBit | toBit;
-    pieces[us][moving] ^= fromBit | toBit;
-    board[from] = 0;
-    board[to] = uint8_t(moving);
+    p.occupied = (p.occupied ^ fromBit) | toBit;
+    p.byColor[us] ^= fromBit | toBit;
+    p.pieces[us][moving] ^= fromBit | toBit;
+    p.board[from] = 0;
+    p.board[to] = uint8_t(moving);
     k ^= piece[us][moving][from] ^ piece[us][moving][to];
 
     if (moving == Pawn) {
-        pawnKey ^= piece[us][Pawn][from] ^ piece[us][Pawn][to];
+        p.pawnKey ^= piece[us][Pawn][from] ^ piece[us][Pawn][to];
         // A double push, the only pawn move that keeps the file and changes
         // the rank by two (ranks 2 and 4, or 7 and 5, differ in one bit).
         if ((from ^ to) == 16) {
-            epFile = uint8_t(fileOf(to) + 1);
-            k ^= enPassant[epFile];
+            p.epFile = uint8_t(fileOf(to) + 1);
+            k ^= enPassant[p.epFile];
         }
     } else if (moving == King) {
-        kingSquare[us] = to;
+        p.kingSquare[us] = to;
     }
-    key = k;
+    p.key = k;
 }
 
-inline void Position::unmakeMove(Move move, const UndoRecord& undo) {
-    using moveupdate::bitOf;
-    sideToMove ^= 1;
-    key = undo.key;
-    pawnKey = undo.pawnKey;
-    castlingRights = undo.castlingRights;
-    epFile = undo.epFile;
-    halfmoveClock = undo.halfmoveClock;
+template <int Us>
+inline void unmakeMoveAs(Position& p, Move move, const UndoRecord& undo) {
+    
+    const int us = Us >= 0 ? Us : p.sideToMove ^ 1;
+    p.sideToMove = us;
+    p.key = undo.key;
+    p.pawnKey = undo.pawnKey;
+    p.castlingRights = undo.castlingRights;
+    p.epFile = undo.epFile;
+    p.halfmoveClock = undo.halfmoveClock;
 
-    if (__builtin_expect(move & moveupdate::rareKindBits, 0)) {
-        moveupdate::unmakeRareMove(*this, move);
+    if (__builtin_expect(move & rareKindBits, 0)) {
+        unmakeRareMove(p, move);
         return;
     }
 
-    const int us = sideToMove;
     const int them = us ^ 1;
     const int from = moveFrom(move);
     const int to = moveTo(move);
@@ -149,19 +155,29 @@ inline void Position::unmakeMove(Move move, const UndoRecord& undo) {
     const Bitboard fromBit = bitOf(from);
     const Bitboard toBit = bitOf(to);
 
-    byColor[us] ^= fromBit | toBit;
-    pieces[us][moving] ^= fromBit | toBit;
-    board[from] = uint8_t(moving);
-    board[to] = uint8_t(captured);
-    if (moving == King) kingSquare[us] = from;
+    p.byColor[us] ^= fromBit | toBit;
+    p.pieces[us][moving] ^= fromBit | toBit;
+    p.board[from] = uint8_t(moving);
+    p.board[to] = uint8_t(captured);
+    if (moving == King) p.kingSquare[us] = from;
     if (captured) {
-        occupied ^= fromBit;
-        byColor[them] ^= toBit;
-        pieces[them][captured] ^= toBit;
-        materialSignature += moveupdate::signatureUnits.unit[them][captured];
-        material[them] += pieceValue[captured];
-        phase[them] += phaseWeight[captured];
+        p.occupied ^= fromBit;
+        p.byColor[them] ^= toBit;
+        p.pieces[them][captured] ^= toBit;
+        p.materialSignature += signatureUnits.unit[them][captured];
+        p.material[them] += pieceValue[captured];
+        p.phase[them] += phaseWeight[captured];
     } else {
-        occupied ^= fromBit | toBit;
+        p.occupied ^= fromBit | toBit;
     }
+}
+
+}  // namespace moveupdate
+
+inline void Position::makeMove(Move move, UndoRecord& undo) {
+    moveupdate::makeMoveAs<moveupdate::AnyColor>(*this, move, undo);
+}
+
+inline void Position::unmakeMove(Move move, const UndoRecord& undo) {
+    moveupdate::unmakeMoveAs<moveupdate::AnyColor>(*this, move, undo);
 }
