@@ -52,7 +52,6 @@ inline constexpr SignatureUnits signatureUnits{};
 void makeRareMove(Position& pos, Move move, Key k);
 void unmakeRareMove(Position& pos, Move move);
 
-
 // The colour parameter of the two below: White or Black when the caller
 // knows the mover at compile time, which turns every per-colour index into a
 // fixed offset, else AnyColor to read it from the position.
@@ -61,7 +60,6 @@ constexpr int AnyColor = -1;
 template <int Us>
 inline void makeMoveAs(Position& p, Move move, UndoRecord& undo) {
     using namespace ZobristKeys;
-    
     const int us = Us >= 0 ? Us : p.sideToMove;
     const int them = us ^ 1;
     const int from = moveFrom(move);
@@ -133,7 +131,6 @@ inline void makeMoveAs(Position& p, Move move, UndoRecord& undo) {
 
 template <int Us>
 inline void unmakeMoveAs(Position& p, Move move, const UndoRecord& undo) {
-    
     const int us = Us >= 0 ? Us : p.sideToMove ^ 1;
     p.sideToMove = us;
     p.key = undo.key;
