@@ -1,7 +1,7 @@
 #!/bin/sh
 # Runs every test: the unit tests and deliverable checks on the release build,
 # the unit tests once under AddressSanitizer and UndefinedBehaviorSanitizer,
-# and the threaded tests under ThreadSanitizer.
+# the threaded tests under ThreadSanitizer, and a short run of every fuzz target.
 set -e
 cd "$(dirname "$0")/.."
 sh scripts/setup.sh
@@ -23,3 +23,6 @@ cmake --build build-tsan -j "$jobs" --target vorlix_tests vorlix-x64-popcnt
 # setarch -R: ThreadSanitizer needs the classic address-space layout on kernels
 # with high mmap randomisation.
 setarch "$(uname -m)" -R build-tsan/bin/vorlix_tests --gtest_filter='*Thread*:*Concurrent*:*Parallel*'
+
+echo "== fuzz targets, short run"
+FUZZ_PARALLEL=${FUZZ_PARALLEL:-$jobs} sh scripts/fuzz.sh 15
