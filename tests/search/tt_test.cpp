@@ -81,7 +81,7 @@ TEST_F(TableTest, MateScoresAreHeldRelativeToTheEntry) {
         int score, storePly, probePly, held, returned;
     };
     const Case cases[] = {
-        {32000 - 10, 5, 3, 31995, 31992},  // the spec's five higher, back two higher
+        {32000 - 10, 5, 3, 31995, 31992},  // stored five higher, read back two higher
         {-(32000 - 10), 5, 5, -31995, -31990},
         {32000 - 1, 1, 7, 32000, 31993},
         {-(32000 - 20), 20, 0, -32000, -32000},
