@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "board/bitops.h"
 #include "board/position.h"
 #include "eval/weights.h"
 
@@ -133,6 +134,13 @@ void Position::setup(const int8_t signedBoard[64], int side, int rights, int epF
                 if (t == Pawn) pawnKey ^= k;
             }
         }
+    }
+}
+
+void Position::refreshMaterial() {
+    for (int c = Black; c <= White; ++c) {
+        material[c] = 0;
+        for (int t = Pawn; t <= King; ++t) material[c] += popCount(pieces[c][t]) * pieceValue[t];
     }
 }
 

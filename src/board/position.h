@@ -61,6 +61,9 @@ struct Position {
     void setup(const int8_t signedBoard[64], int side, int rights, int epFileValue, int halfmoves,
                const int rookFiles[2][2]);
     void setStartPosition();
+    // Recomputes the material sums from the pieces on the board with the
+    // piece values in force, for a position set up under other weights.
+    void refreshMaterial();
 
     // Make and unmake (makemove.h, inline): makeMove takes a pseudo-legal move and
     // may leave the mover's king in check; unmakeMove is last-in first-out.

@@ -91,8 +91,9 @@ void initEvalTables();
 // Weight generation: a counter that initEvalTables (and so initEvalWeights)
 // advances on every call. Anything that caches results computed from the
 // weights records the generation it computed them under and discards them
-// when it differs. The pawn hash of every search thread does so through
-// PawnHashTable::clearIfStale (eval/pawns.h), which the engine calls for each
-// thread between searches, before a search starts. Never advanced during a
+// when it differs. The engine does so before every search and every
+// evaluation of the game position (Engine::followWeights): it recomputes the
+// position's material sums and clears each search thread's pawn hash through
+// PawnHashTable::clearIfStale (eval/pawns.h). Never advanced during a
 // search, since the weights only change between searches.
 uint32_t evalWeightsGeneration();

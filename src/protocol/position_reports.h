@@ -30,6 +30,9 @@ inline void sendPositionReport(Engine& engine, const Tokenizer& line,
             evalPawnHash->clear();
         }
         evalPawnHash->clearIfStale();
+        // A running search followed the weights when it began, and they
+        // cannot change before it ends.
+        if (!engine.searchActive()) engine.followWeights();
         const int score = evaluate(engine.evalParams, engine.position, *evalPawnHash, -32000, 32000);
         sendToGui(engine, "eval = %.2f", double(score) * 0.01);
     } else if (tokenIs(line, "printHashKey")) {

@@ -5,6 +5,7 @@
 
 #include "board/attacks.h"
 #include "board/fen.h"
+#include "eval/pawns.h"
 #include "eval/weights.h"
 #include "foundation/log.h"
 #include "search/reductions.h"
@@ -246,4 +247,13 @@ bool Engine::takeBack() {
     gameHistory.pop_back();
     rebuildRepetitionKeys();
     return true;
+}
+
+void Engine::followWeights() {
+    const uint32_t generation = evalWeightsGeneration();
+    if (positionWeightsGeneration != generation) {
+        position.refreshMaterial();
+        positionWeightsGeneration = generation;
+    }
+    for (SearchThread* thread : threadPool.threads) thread->pawnHash.clearIfStale();
 }

@@ -154,6 +154,15 @@ public:
     // result.
     void pushRepetitionKey(Key key);
 
+    // Brings what the engine derives from the evaluation weights up to the
+    // weights in force: the game position's material sums and every search
+    // thread's pawn table. A personality loaded, changed or dropped (by
+    // whichever protocol or the configuration) leaves them stale until this
+    // runs, so every search and every evaluation of the game position calls
+    // it first; it costs one comparison while the weights stay the same.
+    // Runs between searches only.
+    void followWeights();
+
     // Search control.
     int poll();
     void startSearch(int ponder);
@@ -188,4 +197,5 @@ private:
                       uint64_t nodes, double elapsed, bool fromBook);
 
     bool requestInService = false;  // under mutex: a taken request whose search has not ended
+    uint32_t positionWeightsGeneration = 0;  // weights the game position's sums were made with
 };

@@ -454,6 +454,7 @@ bool Engine::think(int ponder, bool armedByRequest) {
         return true;
     }
 
+    followWeights();
     MovePicker rootList;
     rootList.count = position.generateLegalMoves(rootList.moves, position.inCheck());
     if (rootList.count == 0) {
