@@ -107,12 +107,19 @@ void runBenchmarkSwitch(Engine& engine, ConsoleListener& console, const Args& ar
     runBenchmark(engine, console, settings);
 }
 
-void runBuildBookSwitch(Engine& engine, const Args& args) {
+// Exit status 1, with one line on standard error, when no book was built.
+int runBuildBookSwitch(Engine& engine, const Args& args) {
     engine.init(BookBuildHashMb);
     engine.newGame();
     engine.bestMoveOwed = 0;
     OpeningBook book;
-    book.buildFromPgn(args[1], args[2], tools::readNumber(args[3]), tools::readNumber(args[4]));
+    std::string failure;
+    if (book.buildFromPgn(args[1], args[2], tools::readNumber(args[3]), tools::readNumber(args[4]),
+                          &failure))
+        return OrderlyStop;
+    std::fprintf(stderr, "build opening book : %s\n", failure.c_str());
+    engine.release();
+    return EndedWithoutStop;
 }
 
 }  // namespace
@@ -175,8 +182,7 @@ bool runCommandLine(Engine& engine, ConsoleListener& console, const Args& args, 
     if (name == "-divide") return runPerftSwitch(engine, args, DividePerft, exitStatus);
     if (name == "-buildbook") {
         if (n != 5) return false;
-        runBuildBookSwitch(engine, args);
-        exitStatus = OrderlyStop;
+        exitStatus = runBuildBookSwitch(engine, args);
         return true;
     }
     if (name == "-benchmark") {

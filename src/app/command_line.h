@@ -16,9 +16,10 @@ class ConsoleListener;
 // no argument, an unknown switch (logged as a warning) or a known switch with
 // an argument count it does not take. Returns true after a tool, with the
 // exit status: 0 when the program ends through the orderly stop, 1 after the
-// test suite, the benchmark and a bad FEN given with "-fen", which end
-// without it (the first two have released the engine themselves; after a bad
-// FEN the quit flag is set and the engine is left to its destructor).
+// test suite, the benchmark, a book build that failed (after one line on
+// standard error) and a bad FEN given with "-fen", which end without it (the
+// first three have released the engine themselves; after a bad FEN the quit
+// flag is set and the engine is left to its destructor).
 // `console` is the console listener the searching tools read results from.
 bool runCommandLine(Engine& engine, ConsoleListener& console, const std::vector<std::string>& args,
                     int& exitStatus);

@@ -1,8 +1,14 @@
 #include "book/book_builder.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
+#include <string>
 
 #include "book/pgn_reader.h"
 #include "foundation/log.h"
@@ -29,26 +35,69 @@ void putLittleEndian32(unsigned char* bytes, uint32_t value) {
 
 }  // namespace
 
-bool writeBookFile(const std::string& path, const BookEntry* entries, int32_t count) {
-    FILE* file = fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        logger.log(LogError, "error saving book file : %s", path.c_str());
-        return false;
+namespace {
+
+// Opens a new file beside `path` for writing, never one that already exists:
+// the book is written there and takes the target's name only once it is
+// complete. Null, with errno set, when none can be created.
+FILE* createFileBeside(const std::string& path, std::string& created) {
+    const unsigned long process = static_cast<unsigned long>(getpid());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        created = path + ".tmp" + std::to_string(process) + "-" + std::to_string(attempt);
+        const int fd = open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+        if (fd >= 0) {
+            FILE* file = fdopen(fd, "wb");
+            if (file == nullptr) {
+                const int error = errno;
+                close(fd);
+                unlink(created.c_str());
+                errno = error;
+            }
+            return file;
+        }
+        if (errno != EEXIST)
+            return nullptr;
     }
-    unsigned char header[bookHeaderSize];
-    for (int i = 0; i < 4; ++i)
-        header[i] = uint8_t(bookMagic[i]);
-    putLittleEndian32(header + 4, bookVersion);
-    putLittleEndian32(header + 8, uint32_t(count));
-    bool ok = fwrite(header, 1, sizeof header, file) == sizeof header;
-    // Entries are little-endian in memory on every supported processor, so
-    // the records go out as they are.
-    if (ok && count > 0)
-        ok = fwrite(entries, sizeof(BookEntry), size_t(count), file) == size_t(count);
-    ok = fclose(file) == 0 && ok;
+    return nullptr;
+}
+
+}  // namespace
+
+bool writeBookFile(const std::string& path, const BookEntry* entries, int32_t count,
+                   int* failure) {
+    std::string created;
+    FILE* file = createFileBeside(path, created);
+    bool ok = file != nullptr;
+    int error = ok ? 0 : errno;
+    auto fail = [&] {
+        ok = false;
+        if (error == 0)
+            error = errno;
+    };
+    if (file != nullptr) {
+        unsigned char header[bookHeaderSize];
+        for (int i = 0; i < 4; ++i)
+            header[i] = uint8_t(bookMagic[i]);
+        putLittleEndian32(header + 4, bookVersion);
+        putLittleEndian32(header + 8, uint32_t(count));
+        if (fwrite(header, 1, sizeof header, file) != sizeof header)
+            fail();
+        // Entries are little-endian in memory on every supported processor, so
+        // the records go out as they are.
+        if (ok && count > 0 && fwrite(entries, sizeof(BookEntry), size_t(count), file) != size_t(count))
+            fail();
+        if (fclose(file) != 0)
+            fail();
+        if (ok && rename(created.c_str(), path.c_str()) != 0)
+            fail();
+        // Only the file made here goes; whatever the path named stays as it was.
+        if (!ok)
+            unlink(created.c_str());
+    }
     if (!ok) {
         logger.log(LogError, "error saving book file : %s", path.c_str());
-        remove(path.c_str());  // a partial book would be read as a valid one
+        if (failure != nullptr)
+            *failure = error != 0 ? error : EIO;
     }
     return ok;
 }
@@ -159,7 +208,8 @@ void BookBuilder::endFile(PgnReader&) {
     }
     if (kept > 1)
         qsort(table.get(), size_t(kept), sizeof(BookEntry), compareBookEntries);
-    written = writeBookFile(bookPath, table.get(), kept);
+    writeError = 0;
+    written = writeBookFile(bookPath, table.get(), kept, &writeError);
     if (droppedPairs > 0)
         fprintf(stderr, "build opening book : %llu (position, move) pairs dropped for want of memory\n",
                 static_cast<unsigned long long>(droppedPairs));
@@ -170,9 +220,19 @@ void BookBuilder::endFile(PgnReader&) {
 }
 
 bool OpeningBook::buildFromPgn(const std::string& pgnPath, const std::string& bookPath, int depth,
-                               int minCount) {
+                               int minCount, std::string* failure) {
     BookBuilder builder(bookPath, depth, minCount);
     // The reader owns a full Position and the game record: kept off the stack.
     std::unique_ptr<PgnReader> reader(new PgnReader(pgnPath, builder));
-    return reader->readFile();
+    if (!reader->readFile()) {
+        if (failure != nullptr)
+            *failure = "cannot read " + pgnPath + " (" + std::strerror(reader->fileError) + ")";
+        return false;
+    }
+    if (!builder.written) {
+        if (failure != nullptr)
+            *failure = "cannot write " + bookPath + " (" + std::strerror(builder.writeError) + ")";
+        return false;
+    }
+    return true;
 }

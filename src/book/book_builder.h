@@ -24,6 +24,7 @@ public:
     int32_t used = 0;         // occupied slots
     uint64_t droppedPairs = 0;  // pairs lost for want of memory
     bool written = false;       // the last endFile wrote a complete book file
+    int writeError = 0;         // errno of the failed write, 0 otherwise
 
     BookBuilder(const std::string& path, int32_t depthLimit, int32_t minimumCount);
 
@@ -41,6 +42,10 @@ private:
     bool grow();
 };
 
-// Writes the header and the entries in the book file layout. False, with the
-// partial file removed and a message logged, when anything fails.
-bool writeBookFile(const std::string& path, const BookEntry* entries, int32_t count);
+// Writes the header and the entries in the book file layout: into a new file
+// beside `path`, which replaces whatever `path` names only once every write
+// and the close have succeeded. False, with that new file removed, a message
+// logged and the errno value of the failure in *failure (when given), when
+// anything fails; the file at `path` is then left as it was.
+bool writeBookFile(const std::string& path, const BookEntry* entries, int32_t count,
+                   int* failure = nullptr);

@@ -15,6 +15,7 @@ constexpr int PgnErrorOutOfMemory = 1;   // no argument
 constexpr int PgnErrorParseMove = 2;     // argument: the SAN text
 constexpr int PgnErrorInvalidMove = 3;   // argument: the SAN text
 constexpr int PgnErrorInvalidFen = 4;    // argument: the FEN text
+constexpr int PgnErrorReadFailed = 5;    // argument: the PGN file name
 
 class PgnHandler {
 public:

@@ -1,5 +1,6 @@
 #include "book/pgn_reader.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,6 +38,9 @@ void PgnHandler::onError(PgnReader& reader, int code, const char* text) {
         case PgnErrorInvalidMove:
             logger.log(LogError, "Chess PGN : Invalid move '%s' in game %d at ply %d, line %d", text,
                        reader.gameNumber, reader.ply, reader.elementLine);
+            break;
+        case PgnErrorReadFailed:
+            logger.log(LogError, "Chess PGN : Error reading file \"%s\"", text);
             break;
         case PgnErrorInvalidFen:
             logger.log(LogError, "Chess PGN : Invalid FEN '%s' in game %d at line %d", text,
@@ -84,8 +88,10 @@ void PgnReader::reset() {
 }
 
 bool PgnReader::readFile() {
+    fileError = 0;
     FILE* file = fopen(path.c_str(), "rb");
     if (file == nullptr) {
+        fileError = errno;
         handler->onError(*this, PgnErrorFileNotFound, path.c_str());
         return false;
     }
@@ -99,6 +105,12 @@ bool PgnReader::readFile() {
             feed(buffer[i]);
         if (read < buffer.size())
             break;
+    }
+    if (ferror(file)) {
+        fileError = errno;
+        fclose(file);
+        handler->onError(*this, PgnErrorReadFailed, path.c_str());
+        return false;
     }
     endOfFile();
     fclose(file);
@@ -151,9 +163,13 @@ bool PgnReader::onChar(char c) {
         case ' ':
             break;
         case '(':
+            // A variation is move text: it ends the tag section first, so that
+            // starting the game does not forget the depth it opens.
+            startGameIfNeeded();
             ++variationDepth;
             break;
         case ')':
+            startGameIfNeeded();
             if (variationDepth > 0)
                 --variationDepth;
             break;
@@ -212,6 +228,13 @@ void PgnReader::onTagChar(char c) {
     atElementStart = false;
 }
 
+bool PgnReader::hasTag(const std::string& name) const {
+    for (const PgnTag& tag : game.tags)
+        if (tag.name == name)
+            return true;
+    return false;
+}
+
 void PgnReader::finishTag() {
     if (token.empty())
         return;
@@ -226,6 +249,12 @@ void PgnReader::finishTag() {
         size_t end = token.size() - 1;
         if (end > start)
             tag.value = token.substr(start, end - start);
+    }
+    // A tag section holds each name once: a repeated name opens the section
+    // of the next game, and the game before it had no move text.
+    if (hasTag(tag.name)) {
+        endOfTags();
+        closeGame();
     }
     game.tags.push_back(tag);
     handler->onTag(*this, tag.name, tag.value);

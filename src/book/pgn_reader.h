@@ -56,14 +56,17 @@ public:
     bool escaped = false;  // a backslash inside a quoted tag value
     size_t tagNameLength = 0;
     int gameNumber = 0;  // games closed so far; the first game is game 0
+    int fileError = 0;   // errno of a failed open or read, 0 otherwise
     Position position;
     PgnHandler* handler;
 
     // position must be usable: the attack tables are built.
     PgnReader(const std::string& pgnPath, PgnHandler& eventHandler);
 
-    // Reads the whole file and sends the events. False (after onError code
-    // 0) when the file cannot be opened.
+    // Reads the whole file and sends the events. False when the file cannot
+    // be opened (after onError code 0) or a read fails part way, as reading a
+    // directory does (after onError code 5, with no endFile: what was read is
+    // not the whole file).
     bool readFile();
 
     // Ends a game's tag section: sets the position up and sends gameStart.
@@ -81,6 +84,7 @@ private:
     void onMoveTextChar(char c);
     void startGameIfNeeded();
     void finishTag();
+    bool hasTag(const std::string& name) const;
     void finishComment();
     void finishMoveToken();
     void closeGame();

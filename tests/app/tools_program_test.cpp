@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <fstream>
 #include <regex>
@@ -252,6 +254,45 @@ TEST_F(ToolsProgram, BuildBookWritesABookFile) {
     EXPECT_EQ((bytes.size() - 12) % 16, 0u);
 }
 
+// A build that cannot read its games or write its book says so in one line
+// on standard error, ends with status 1 and leaves no book behind.
+TEST_F(ToolsProgram, BuildBookFailuresAreReportedWithStatusOne) {
+    const std::string games = dir.write("games.pgn", "1. e4 e5 *\n");
+    mkdir(dir.file("folder").c_str(), 0755);
+    struct Failure {
+        std::string pgn;
+        std::string book;
+        std::string message;
+    };
+    const std::vector<Failure> failures = {
+        {dir.file("absent.pgn"), dir.file("b1.bin"),
+         "build opening book : cannot read " + dir.file("absent.pgn") + " (No such file or directory)\n"},
+        {dir.file("folder"), dir.file("b2.bin"),
+         "build opening book : cannot read " + dir.file("folder") + " (Is a directory)\n"},
+        {games, dir.file("no_such_directory/b3.bin"),
+         "build opening book : cannot write " + dir.file("no_such_directory/b3.bin") +
+             " (No such file or directory)\n"},
+        {games, dir.file("folder"),
+         "build opening book : cannot write " + dir.file("folder") + " (Is a directory)\n"},
+    };
+    for (const Failure& failure : failures) {
+        ProgramRun result = run({"-buildbook", failure.pgn, failure.book, "10", "1"});
+        EXPECT_EQ(result.exitStatus, 1) << failure.message;
+        EXPECT_EQ(result.errors, failure.message);
+        EXPECT_EQ(result.output, "") << failure.message;
+    }
+    for (const char* book : {"b1.bin", "b2.bin"})
+        EXPECT_NE(access(dir.file(book).c_str(), F_OK), 0) << book;
+    struct stat folder;
+    ASSERT_EQ(stat(dir.file("folder").c_str(), &folder), 0);
+    EXPECT_TRUE(S_ISDIR(folder.st_mode));
+
+    ProgramRun built = run({"-buildbook", games, dir.file("book.bin"), "10", "1"});
+    EXPECT_EQ(built.exitStatus, 0);
+    EXPECT_EQ(built.errors, "");
+    EXPECT_EQ(built.output, "");
+}
+
 TEST_F(ToolsProgram, BenchmarkNodesAreTheSameOnEveryRunAndInEveryBuild) {
     const std::vector<std::string> args = {"-benchmark", "16", "1", "depth", "5"};
     ProgramRun first = run(args, 120);
@@ -297,7 +338,7 @@ TEST_F(ToolsProgram, ToolsGivenMissingEmptyOrGarbageFilesEndCleanly) {
         {{"-testsee", empty}, 0},           {{"-testsee", noise}, 0},
         {{"-testsuite", "1", "1", "depth", "1", empty}, 1},
         {{"-testsuite", "1", "1", "depth", "1", noise}, 1},
-        {{"-buildbook", missing, dir.file("b1.bin"), "10", "1"}, 0},
+        {{"-buildbook", missing, dir.file("b1.bin"), "10", "1"}, 1},
         {{"-buildbook", noise, dir.file("b2.bin"), "10", "1"}, 0},
         {{"-benchmark", "1", "1", "depth", "1", missing}, 1},
         {{"-benchmark", "1", "1", "depth", "1", empty}, 1},

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -100,18 +101,20 @@ inline int countOccurrences(const std::string& text, const std::string& part) {
 
 struct ProgramRun {
     std::string output;
+    std::string errors;  // standard error
     int exitStatus = -1;  // -1: killed by a signal or by the time limit
     bool timedOut = false;
 };
 
 // Runs `program` with `args` in `directory`, standard input reading `input`
 // and then its end, collecting standard output until the program exits or
-// `seconds` pass.
+// `seconds` pass; standard error is collected once it has ended.
 inline ProgramRun runProgram(const std::string& program, const std::vector<std::string>& args,
                              const std::string& directory, int seconds = 60,
                              const std::string& input = "") {
     ProgramRun run;
     const std::string inputFile = directory + "/.program_input";
+    const std::string errorFile = directory + "/.program_errors";
     {
         std::ofstream inputText(inputFile, std::ios::binary);
         inputText << input;
@@ -125,8 +128,8 @@ inline ProgramRun runProgram(const std::string& program, const std::vector<std::
         close(pipeFds[1]);
         int inputFd = open(inputFile.c_str(), O_RDONLY);
         if (inputFd >= 0) dup2(inputFd, 0);
-        int devNull = open("/dev/null", O_RDWR);
-        if (devNull >= 0) dup2(devNull, 2);
+        int errorFd = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (errorFd >= 0) dup2(errorFd, 2);
         if (chdir(directory.c_str()) != 0) _exit(127);
         execProgram(program, args);
     }
@@ -151,6 +154,9 @@ inline ProgramRun runProgram(const std::string& program, const std::vector<std::
     int status = 0;
     waitpid(child, &status, 0);
     if (!run.timedOut && WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
+    std::ifstream errorText(errorFile, std::ios::binary);
+    run.errors.assign(std::istreambuf_iterator<char>(errorText), std::istreambuf_iterator<char>());
+    std::remove(errorFile.c_str());
     return run;
 }
 

@@ -4,7 +4,15 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <dirent.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -175,9 +183,11 @@ TEST(BookBuilder, MissingPgnWritesNothing) {
     std::string bookPath = tempPath("absent.bin");
     std::remove(bookPath.c_str());
     OpeningBook unused;
-    EXPECT_FALSE(unused.buildFromPgn(pgn, bookPath, 10, 1));
+    std::string failure;
+    EXPECT_FALSE(unused.buildFromPgn(pgn, bookPath, 10, 1, &failure));
     EXPECT_FALSE(book_test::fileExists(bookPath));
     EXPECT_TRUE(log.contains("Chess PGN : File not found \"" + pgn + "\""));
+    EXPECT_EQ(failure, "cannot read " + pgn + " (No such file or directory)");
 }
 
 TEST(BookBuilder, UnwritableBookPathIsReported) {
@@ -186,9 +196,11 @@ TEST(BookBuilder, UnwritableBookPathIsReported) {
     std::string pgn = writeTempFile("unwritable.pgn", "1. e4 *\n");
     std::string bookPath = tempPath("no_such_directory/book.bin");
     OpeningBook unused;
-    EXPECT_TRUE(unused.buildFromPgn(pgn, bookPath, 10, 1));
+    std::string failure;
+    EXPECT_FALSE(unused.buildFromPgn(pgn, bookPath, 10, 1, &failure));
     EXPECT_FALSE(book_test::fileExists(bookPath));
     EXPECT_TRUE(log.contains("error saving book file : " + bookPath));
+    EXPECT_EQ(failure, "cannot write " + bookPath + " (No such file or directory)");
     std::remove(pgn.c_str());
 }
 
@@ -273,4 +285,114 @@ TEST(BookBuilder, FailedWriteRemovesThePartialFile) {
     EXPECT_FALSE(book_test::fileExists(builder.bookPath));
     EXPECT_TRUE(log.contains("error saving book file : " + builder.bookPath));
     std::remove(pgn.c_str());
+}
+
+namespace {
+
+// Names in a directory, "." and ".." left out.
+std::vector<std::string> namesIn(const std::string& directory) {
+    std::vector<std::string> names;
+    if (DIR* listing = opendir(directory.c_str())) {
+        while (dirent* entry = readdir(listing)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        closedir(listing);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A directory of its own for each case, so that a stray file shows.
+struct ScratchDirectory {
+    std::string path;
+    ScratchDirectory() {
+        std::string pattern = tempPath("dirXXXXXX");
+        if (mkdtemp(&pattern[0]) != nullptr) path = pattern;
+    }
+    ~ScratchDirectory() {
+        for (const std::string& name : namesIn(path)) std::remove((path + "/" + name).c_str());
+        rmdir(path.c_str());
+    }
+};
+
+// Ends the builder's file with the file size limited to 64 KB: a book of
+// 20,000 pairs cannot be written whole.
+void endFileWithoutRoom(BookBuilder& builder, PgnReader& reader) {
+    rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = 64 * 1024;
+    void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    builder.endFile(reader);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previous);
+}
+
+}  // namespace
+
+// A failed write leaves the file the path named as it was, and nothing else
+// beside it.
+TEST(BookBuilder, FailedWriteKeepsTheFileItWasToReplace) {
+    LogCapture log("builder_keeps_target");
+    book_test::ensureTables();
+    ScratchDirectory dir;
+    ASSERT_FALSE(dir.path.empty());
+    const std::string target = dir.path + "/book.bin";
+    std::ofstream(target, std::ios::binary) << "an earlier book";
+    std::string pgn = writeTempFile("keeptarget.pgn", "");
+    BookBuilder builder(target, 10, 1);
+    PgnReader reader(pgn, builder);
+    builder.beginFile(reader);
+    for (uint64_t key = 1; key <= 20000; ++key) builder.addPair(key, e2e4, 1);
+    endFileWithoutRoom(builder, reader);
+
+    EXPECT_FALSE(builder.written);
+    EXPECT_EQ(builder.writeError, EFBIG);
+    EXPECT_EQ(book_test::readFileBytes(target), "an earlier book");
+    EXPECT_EQ(namesIn(dir.path), std::vector<std::string>{"book.bin"});
+    std::remove(pgn.c_str());
+}
+
+// A complete book replaces the file at the path, and only the book is left.
+TEST(BookBuilder, CompleteBookReplacesTheFileAtThePath) {
+    book_test::ensureTables();
+    ScratchDirectory dir;
+    ASSERT_FALSE(dir.path.empty());
+    const std::string target = dir.path + "/book.bin";
+    std::ofstream(target, std::ios::binary) << "an earlier book, longer than the new one";
+    std::string pgn = writeTempFile("replace.pgn", "1. e4 *\n");
+    OpeningBook unused;
+    ASSERT_TRUE(unused.buildFromPgn(pgn, target, 10, 1));
+    OpeningBook book;
+    bool inUse = false;
+    int32_t plyLimit = 0;
+    ASSERT_EQ(book.loadFile(target, inUse, plyLimit), 1);
+    EXPECT_EQ(book.count, 1);
+    EXPECT_EQ(namesIn(dir.path), std::vector<std::string>{"book.bin"});
+    std::remove(pgn.c_str());
+}
+
+// The games the book is made of, as a reader of PGN meets them.
+TEST(BookBuilder, OnlyTheMainLineOfEachGameCountsWithItsOwnResult) {
+    // A variation before the first move is not the main line.
+    Built built = build("variationfirst", "[Event \"A\"]\n[Result \"1-0\"]\n\n(1. d4 d5) 1. e4 e5 1-0\n", 10, 1);
+    ASSERT_TRUE(built.loaded);
+    ASSERT_EQ(built.book.count, 2);
+    EXPECT_EQ(built.book.findFirst(keyAfter({d2d4})), -1);
+    EXPECT_EQ(built.book.entries[built.book.findFirst(startPosition().key)].move, e2e4);
+    EXPECT_EQ(built.book.entries[built.book.findFirst(keyAfter({e2e4}))].move, e7e5);
+
+    // A game with tags and no moves does not lend its result to the next.
+    Built tagsOnly = build("tagsonly",
+                  "[Event \"A\"]\n[Result \"1-0\"]\n\n[Event \"B\"]\n[Result \"0-1\"]\n\n1. e4 e5 0-1\n",
+                           10, 1);
+    ASSERT_TRUE(tagsOnly.loaded);
+    ASSERT_EQ(tagsOnly.book.count, 2);
+    const int first = tagsOnly.book.findFirst(startPosition().key);
+    ASSERT_GE(first, 0);
+    EXPECT_EQ(tagsOnly.book.entries[first].move, e2e4);
+    EXPECT_EQ(tagsOnly.book.entries[first].games, 1);
+    EXPECT_EQ(tagsOnly.book.entries[first].score, 0);  // black won
 }

@@ -145,6 +145,60 @@ TEST(PgnReader, EveryTagSectionClosesTheGameBeforeIt) {
     EXPECT_EQ(sansOf(handler.games[2]), (std::vector<std::string>{"d4", "d5"}));
 }
 
+// Where one game's tag section ends and the next begins, and what belongs to
+// the main line, when a game's move text is missing or opens with a variation.
+TEST(PgnReader, GameBoundariesAtTheEdgesOfTheMoveText) {
+    struct BoundaryCase {
+        const char* text;
+        std::vector<std::vector<std::string>> tagValues;  // per game
+        std::vector<std::vector<std::string>> moves;      // per game
+    };
+    const BoundaryCase cases[] = {
+        // A variation before the first main-line move stays a variation.
+        {"[Event \"A\"]\n[Result \"1-0\"]\n\n(1. d4 d5) 1. e4 e5 1-0\n",
+         {{"A", "1-0"}},
+         {{"e4", "e5"}}},
+        {"(1. d4 d5) 1. e4 e5 *\n", {{}}, {{"e4", "e5"}}},
+        {"[Event \"A\"]\n(1. d4 (1. c4) d5) e4 *\n", {{"A"}}, {{"e4"}}},
+        // A tag section right after a tag section: the first game had no
+        // moves, and its tags are its own.
+        {"[Event \"A\"]\n[Result \"1-0\"]\n\n[Event \"B\"]\n[Result \"0-1\"]\n\n1. e4 e5 0-1\n",
+         {{"A", "1-0"}, {"B", "0-1"}},
+         {{}, {"e4", "e5"}}},
+        {"[Event \"A\"]\n[Event \"B\"]\n[Event \"C\"]\n1. d4 *\n",
+         {{"A"}, {"B"}, {"C"}},
+         {{}, {}, {"d4"}}},
+        // Different names in one section stay one game.
+        {"[Event \"A\"]\n[Site \"S\"]\n\n[Round \"1\"]\n1. d4 *\n", {{"A", "S", "1"}}, {{"d4"}}},
+    };
+    for (const BoundaryCase& c : cases) {
+        RecordingHandler handler;
+        int closed = 0;
+        ASSERT_TRUE(readPgnText("boundaries", c.text, handler, &closed)) << c.text;
+        ASSERT_EQ(handler.games.size(), c.moves.size()) << c.text;
+        EXPECT_EQ(closed, int(c.moves.size())) << c.text;
+        for (size_t g = 0; g < c.moves.size(); g++) {
+            std::vector<std::string> values;
+            for (const auto& tag : handler.games[g].tagsAtStart) values.push_back(tag.second);
+            EXPECT_EQ(values, c.tagValues[g]) << c.text << " game " << g;
+            EXPECT_EQ(sansOf(handler.games[g]), c.moves[g]) << c.text << " game " << g;
+        }
+        EXPECT_TRUE(handler.errors.empty()) << c.text;
+    }
+}
+
+TEST(PgnReader, DirectoryIsAReadFailureWithoutAnEndOfFile) {
+    LogCapture log("pgn_directory");
+    RecordingHandler handler;
+    book_test::ensureTables();
+    const std::string path = testing::TempDir();
+    PgnReader reader(path, handler);
+    EXPECT_FALSE(reader.readFile());
+    EXPECT_NE(reader.fileError, 0);
+    EXPECT_EQ(handler.events, (std::vector<std::string>{"beginFile", "error 5"}));
+    EXPECT_TRUE(log.contains("Chess PGN : Error reading file \"" + path + "\""));
+}
+
 TEST(PgnReader, MoveTextWithoutTagsStartsAGameFromTheStartPosition) {
     RecordingHandler handler;
     ASSERT_TRUE(readPgnText("notags", "1. e4 e5 2. Nf3 *\n", handler));
