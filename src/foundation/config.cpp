@@ -20,13 +20,24 @@ void cutAtControlCharacter(char* line) {
     }
 }
 
-// Drops the rest of a physical line that did not fit into the buffer, so that
-// its tail is never read as a line of its own.
-void skipRestOfLine(FILE* file) {
+// Reads one physical line, up to its line feed or the end of the file, into
+// `line`: as much of it as fits, NUL terminated; the rest of an over-long
+// line is dropped, so that its tail is never read as a line of its own. The
+// line ends where the line feed is, whatever bytes (a NUL among them) stand
+// before it. False at the end of the file, when no byte was left to read.
+bool readPhysicalLine(FILE* file, char* line, size_t size) {
+    size_t length = 0;
+    bool any = false;
     int c;
-    do {
-        c = fgetc(file);
-    } while (c != '\n' && c != EOF);
+    while ((c = fgetc(file)) != EOF) {
+        any = true;
+        if (c == '\n')
+            break;
+        if (length < size - 1)
+            line[length++] = char(c);
+    }
+    line[length] = '\0';
+    return any;
 }
 
 }  // namespace
@@ -37,11 +48,7 @@ bool Config::readFile(const char* fileName) {
         return false;
 
     char line[lineBufferSize];
-    while (fgets(line, sizeof line, file) != nullptr) {
-        size_t length = strlen(line);
-        if (length == sizeof line - 1 && line[length - 1] != '\n')
-            skipRestOfLine(file);
-
+    while (readPhysicalLine(file, line, sizeof line)) {
         cutAtControlCharacter(line);
         if (strlen(line) <= 2 || line[0] == '#' || line[0] == ';')
             continue;

@@ -85,14 +85,29 @@ TEST_F(ConfigFile, GetIntReadsLikeStrtolAndSaturates) {
 }
 
 // A line longer than the read buffer keeps its head; its tail must not come
-// back as a line of its own (here it would read as the entry Hash=1).
+// back as a line of its own (here it would read as the entry Hash=1). Where
+// the line ends is where its line feed is, even with a NUL byte before it.
 TEST_F(ConfigFile, OverlongLineTailIsDiscarded) {
-    const std::string longLine = "Long=" + std::string(1018, 'v') + "Hash=1";
-    load(longLine + "\nThreads=3\n");
-    EXPECT_EQ(config.getString("Long", "").size(), 1023u - 5u);
-    EXPECT_EQ(config.getInt("Hash", 64), 64);
-    EXPECT_EQ(config.getInt("Threads", 1), 3);
-    EXPECT_EQ(config.entries.size(), 2u);
+    struct OverlongCase {
+        std::string line;
+        const char* longKey;
+        size_t longValueSize;
+    };
+    const OverlongCase cases[] = {
+        {"Long=" + std::string(1018, 'v') + "Hash=1", "Long", 1023u - 5u},
+        {std::string("A=1\0", 4) + std::string(1019, 'x') + "Hash=1", "A", 1u},
+        {std::string("A=1\0", 4) + std::string(2000, 'x') + "Hash=1", "A", 1u},
+        {std::string("\0", 1) + std::string(1022, 'x') + "Hash=1", nullptr, 0u},
+    };
+    for (const OverlongCase& c : cases) {
+        SCOPED_TRACE(c.line.size());
+        config.entries.clear();
+        load(c.line + "\nThreads=3\n");
+        if (c.longKey != nullptr) EXPECT_EQ(config.getString(c.longKey, "").size(), c.longValueSize);
+        EXPECT_EQ(config.getInt("Hash", 64), 64);
+        EXPECT_EQ(config.getInt("Threads", 1), 3);
+        EXPECT_EQ(config.entries.size(), c.longKey != nullptr ? 2u : 1u);
+    }
 }
 
 TEST_F(ConfigFile, LineOfExactlyBufferLengthIsWhole) {
