@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/perft.h"
 #include "app/tools/perft_suite.h"
 #include "app/tools/tool_io.h"
+#include "board/perft.h"
 #include "fuzz_support.h"
 #include "search/engine.h"
 

@@ -1,6 +1,5 @@
 #include "app/command_line.h"
 
-#include "app/perft.h"
 #include "app/startup.h"
 #include "app/tools/benchmark.h"
 #include "app/tools/check_fen_suite.h"
@@ -13,6 +12,7 @@
 #include "foundation/build_config.h"
 #include "foundation/log.h"
 #include "protocol/console_listener.h"
+#include "protocol/perft_reports.h"
 #include "search/engine.h"
 
 namespace {

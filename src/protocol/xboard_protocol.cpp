@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/perft.h"
 #include "board/notation.h"
 #include "eval/pawns.h"
 #include "foundation/build_config.h"
@@ -16,6 +15,7 @@
 #include "protocol/command_words.h"
 #include "protocol/engine_setup.h"
 #include "protocol/gui_io.h"
+#include "protocol/perft_reports.h"
 #include "protocol/position_reports.h"
 #include "search/engine.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/perft.h"
+#include "board/perft.h"
 #include "board/position.h"
 #include "board/types.h"
 #include "book/opening_book.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/perft.h"
 #include "board/movegen_test_support.h"
+#include "board/perft.h"
 
 namespace {
 

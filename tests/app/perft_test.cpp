@@ -5,7 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "app/perft.h"
+#include "board/perft.h"
+#include "protocol/perft_reports.h"
 #include "search/engine.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include "app/tools/eval_suite.h"
 
 
-#include "app/perft.h"
 #include "app/tools/tool_io.h"
+#include "board/perft.h"
 #include "eval/evaluate.h"
 #include "foundation/log.h"
 #include "foundation/timer.h"

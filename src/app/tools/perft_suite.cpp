@@ -3,8 +3,8 @@
 #include <cinttypes>
 #include <cstring>
 
-#include "app/perft.h"
 #include "app/tools/tool_io.h"
+#include "board/perft.h"
 #include "foundation/log.h"
 #include "search/engine.h"
 

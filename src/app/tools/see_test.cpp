@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/perft.h"
 #include "app/tools/tool_io.h"
+#include "board/perft.h"
 #include "foundation/log.h"
 #include "foundation/timer.h"
 #include "search/engine.h"

@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "app/perft.h"
 #include "app/tools/epd_line.h"
 #include "app/tools/san_text.h"
 #include "app/tools/tool_io.h"
 #include "board/notation.h"
+#include "board/perft.h"
 #include "foundation/build_config.h"
 #include "foundation/log.h"
 #include "foundation/timer.h"

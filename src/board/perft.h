@@ -1,13 +1,14 @@
 #pragma once
-// Perft: counts the leaves of the legal move tree of the engine's game
-// position, the standard check of move generation and make/unmake. Three
-// reports: the leaf count, the count split by the kind of the last move, and
-// the count below each root move.
+// Perft: counts the leaves of the legal move tree of a position (the
+// engine's game position), the standard check of move generation and
+// make/unmake: the leaf count, the count split by the kind of the last move,
+// and the count below each root move. The reports that print them are
+// protocol/perft_reports.h.
 
 #include <cstdint>
 
 struct Position;
-class Engine;
+class Engine;  // the engine the tools reach through the runner
 
 struct DivideEntry {
     uint64_t count;
@@ -50,11 +51,3 @@ struct PerftRunner {
     void allocateDivideEntries();
     void freeDivideEntries();
 };
-
-// The three reports, each line through sendToGui.
-void runPerft(Engine& engine, int depth);
-void runPerftDetailed(Engine& engine, int depth);
-void runDivide(Engine& engine, int depth);
-
-// Leaves per second as the reports print it (16 ms when no time passed).
-int perftSpeed(uint64_t leaves, double micros);
