@@ -1,6 +1,7 @@
-// Search speed: nodes per second of a fixed-depth search, one thread, over a
-// fixed set of positions (the Bratko-Kopec test positions and a few opening,
-// middle-game and endgame positions), each searched from an empty table.
+// Search speed: nodes per second of a fixed-depth search as games play it
+// (Engine::think under a depth limit), one thread, over a fixed set of
+// positions (the Bratko-Kopec test positions and a few opening, middle-game
+// and endgame positions), each searched from an empty table.
 // A node is a legal move made, as the search counts them.
 
 #include <benchmark/benchmark.h>
@@ -13,7 +14,7 @@
 #include <vector>
 
 #include "search/engine.h"
-#include "search/searcher.h"
+#include "search/listener.h"
 
 namespace {
 
@@ -36,11 +37,24 @@ std::vector<std::string> benchPositions() {
     return fens;
 }
 
+// Keeps what the benchmark reads from each search.
+class NodeCounter : public SearchListener {
+public:
+    uint64_t nodes = 0;
+    Move best = NoMove;
+    void onSearchDone(StopState, Move bestMove, Move, int, int, uint64_t searched, double) override {
+        nodes = searched;
+        best = bestMove;
+    }
+};
+
 void runSearch(benchmark::State& state, int plies) {
     static const std::vector<std::string> fens = benchPositions();
     auto engine = std::make_unique<Engine>();
     engine->init(64);
     engine->inputThreadInUse = true;  // no polling of standard input
+    NodeCounter counter;
+    engine->listener = &counter;
 
     uint64_t nodes = 0;
     for (auto _ : state) {
@@ -50,19 +64,21 @@ void runSearch(benchmark::State& state, int plies) {
             engine->newGame();
             engine->transpositionTable.clear();
             engine->limitMode = Depth;
+            engine->depthLimit = plies;
             if (!engine->setFen(fen.c_str())) {
                 state.SkipWithError("bad FEN");
                 return;
             }
             state.ResumeTiming();
-            const FixedDepthResult result = searchFixedDepth(*engine, plies);
-            nodes += result.nodes;
-            benchmark::DoNotOptimize(result.bestMove);
+            engine->think(0);
+            nodes += counter.nodes;
+            benchmark::DoNotOptimize(counter.best);
         }
     }
     state.counters["nodes"] = double(nodes);
     state.counters["nodes_per_second"] =
         benchmark::Counter(double(nodes), benchmark::Counter::kIsIterationInvariantRate);
+    engine->listener = &engine->nullListener;
     engine->release();
 }
 

@@ -169,22 +169,3 @@ private:
                     Move* bestMoveOut);
     int nullMoveSearch(int beta, int depth, int ply);
 };
-
-// Result of searchFixedDepth.
-struct FixedDepthResult {
-    Move bestMove;
-    int score;
-    int depth;  // iterations completed (plies)
-    uint64_t nodes;
-    int selDepth;
-    int pvLength;
-    Move pv[MaxPly];
-};
-
-// A single-threaded iterative deepening of the engine's game position to
-// `plies` iterations with a full window each time: fresh per-search state
-// (killers, history, node counters, table age), the root moves searched in
-// generation order with the best move of each iteration first afterwards.
-// For tools and tests that need a plain fixed-depth answer; the position and
-// game are left unchanged.
-FixedDepthResult searchFixedDepth(Engine& engine, int plies);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -15,6 +16,59 @@
 #include "search/searcher.h"
 
 namespace search_test {
+
+// What one search reported: its last line and its end.
+struct SearchResult {
+    Move bestMove = NoMove;
+    int score = 0;
+    int depth = 0;  // iterations completed (plies)
+    uint64_t nodes = 0;
+    int selDepth = 0;
+    int pvLength = 0;
+    Move pv[MaxPly] = {};
+};
+
+class ResultListener : public SearchListener {
+public:
+    explicit ResultListener(SearchResult& into) : result(into) {}
+    void onPv(int, int score, const Move* pv, int pvLength, uint64_t, double, int, Bound) override {
+        result.score = score;
+        result.pvLength = pvLength;
+        std::copy(pv, pv + pvLength, result.pv);
+    }
+    void onSearchDone(StopState, Move best, Move, int depth, int selDepth, uint64_t nodes,
+                      double) override {
+        result.bestMove = best;
+        result.depth = depth;
+        result.selDepth = selDepth;
+        result.nodes = nodes;
+    }
+
+private:
+    SearchResult& result;
+};
+
+// Searches the game position as games are played, through Engine::think
+// under the engine's limits, then takes back the move the search played: the
+// game stays as it was.
+inline SearchResult searchUnderLimits(Engine& engine) {
+    SearchResult result;
+    ResultListener listener(result);
+    SearchListener* previous = engine.listener;
+    engine.listener = &listener;
+    const size_t gameLength = engine.gameHistory.size();
+    engine.think(0);
+    if (engine.gameHistory.size() > gameLength) engine.takeBack();
+    engine.listener = previous;
+    return result;
+}
+
+// The same to `plies` iterations.
+inline SearchResult searchToDepth(Engine& engine, int plies) {
+    engine.limitMode = Depth;
+    engine.depthLimit = plies;
+    return searchUnderLimits(engine);
+}
 
 class EngineOnPosition : public testing::Test {
 protected:

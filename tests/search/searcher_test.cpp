@@ -12,6 +12,8 @@ namespace {
 
 using search_test::EngineOnPosition;
 using search_test::mateDistance;
+using search_test::SearchResult;
+using search_test::searchToDepth;
 
 struct MateCase {
     const char* fen;
@@ -35,7 +37,7 @@ TEST_P(SearchMates, FindsTheMateWithItsExactScore) {
     const MateCase& c = GetParam();
     setFen(c.fen);
     ASSERT_EQ(mateDistance(engine->position, 3), c.mateIn) << "ground truth";
-    const FixedDepthResult result = searchFixedDepth(*engine, c.plies);
+    const SearchResult result = searchToDepth(*engine, c.plies);
     EXPECT_EQ(result.score, 32000 - (2 * c.mateIn - 1));
     ASSERT_GE(result.pvLength, 2 * c.mateIn - 1);
     EXPECT_EQ(result.pv[0], result.bestMove);
@@ -63,7 +65,7 @@ TEST_P(SearchMates, PruningSwitchesNeverChangeAForcedMate) {
         engine->useNullMove = (flags & 1) != 0;
         engine->useLmr = (flags & 2) != 0;
         engine->transpositionTable.clear();
-        const FixedDepthResult result = searchFixedDepth(*engine, c.plies + 1);
+        const SearchResult result = searchToDepth(*engine, c.plies + 1);
         EXPECT_EQ(result.score, 32000 - (2 * c.mateIn - 1)) << "null " << engine->useNullMove
                                                             << " lmr " << engine->useLmr;
     }
@@ -73,10 +75,10 @@ INSTANTIATE_TEST_SUITE_P(Positions, SearchMates, testing::ValuesIn(mateCases));
 
 class Search : public EngineOnPosition {
 protected:
-    FixedDepthResult searchFresh(const char* fen, int plies) {
+    SearchResult searchFresh(const char* fen, int plies) {
         setFen(fen);
         engine->transpositionTable.clear();
-        return searchFixedDepth(*engine, plies);
+        return searchToDepth(*engine, plies);
     }
 };
 
@@ -90,7 +92,7 @@ TEST_F(Search, SwitchesChangeTheNodeCounts) {
         engine->useNullMove = (flags & 1) != 0;
         engine->useLmr = (flags & 2) != 0;
         engine->transpositionTable.clear();
-        nodes[flags] = searchFixedDepth(*engine, 7).nodes;
+        nodes[flags] = searchToDepth(*engine, 7).nodes;
     }
     EXPECT_NE(nodes[3], nodes[2]) << "null move has no effect";
     EXPECT_NE(nodes[3], nodes[1]) << "late-move reduction has no effect";
@@ -98,9 +100,9 @@ TEST_F(Search, SwitchesChangeTheNodeCounts) {
 }
 
 TEST_F(Search, SameDepthFreshTableGivesTheSameResult) {
-    const FixedDepthResult first = searchFresh(middlegame, 6);
+    const SearchResult first = searchFresh(middlegame, 6);
     engine->newGame();
-    const FixedDepthResult second = searchFresh(middlegame, 6);
+    const SearchResult second = searchFresh(middlegame, 6);
     EXPECT_EQ(first.nodes, second.nodes);
     EXPECT_EQ(first.score, second.score);
     EXPECT_EQ(first.bestMove, second.bestMove);
@@ -112,7 +114,7 @@ TEST_F(Search, SameDepthFreshTableGivesTheSameResult) {
 
 TEST_F(Search, GettingMatedScoresFromTheRoot) {
     // Black's only move walks into the mate: mated at ply 2.
-    const FixedDepthResult result = searchFresh("7k/8/6K1/8/8/8/8/R7 b - - 0 1", 4);
+    const SearchResult result = searchFresh("7k/8/6K1/8/8/8/8/R7 b - - 0 1", 4);
     EXPECT_EQ(result.score, 2 - 32000);
 }
 
@@ -134,7 +136,7 @@ TEST_F(Search, LosingSideTakesTheRepetitionOfTheGame) {
     setFen("4k1n1/8/8/8/8/8/8/QQ2K1N1 w - - 0 1");
     ASSERT_TRUE(engine->applyMoves("g1f3 g8f6 f3g1"));
     engine->transpositionTable.clear();
-    FixedDepthResult result = searchFixedDepth(*engine, 3);
+    SearchResult result = searchToDepth(*engine, 3);
     EXPECT_EQ(result.score, 0);
     char text[8];
     formatMove(engine->position, result.bestMove, text);
@@ -143,7 +145,7 @@ TEST_F(Search, LosingSideTakesTheRepetitionOfTheGame) {
     // A draw score makes the draw cost the side that searches.
     engine->settings.drawScore = 50;
     engine->transpositionTable.clear();
-    result = searchFixedDepth(*engine, 3);
+    result = searchToDepth(*engine, 3);
     EXPECT_EQ(result.score, -50);
 }
 
@@ -151,7 +153,7 @@ TEST_F(Search, NodeLimitStopsWithinANode) {
     setFen(middlegame);
     engine->limitMode = Nodes;
     engine->nodeLimit = 5000;
-    const FixedDepthResult result = searchFixedDepth(*engine, 30);
+    const SearchResult result = search_test::searchUnderLimits(*engine);
     EXPECT_NE(engine->stopState.load(), Running);
     EXPECT_LT(result.depth, 30);
     const uint64_t counted = mainThread().nodes.load();
