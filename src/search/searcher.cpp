@@ -8,7 +8,6 @@
 #include "eval/weights.h"
 #include "search/eval_hook.h"
 #include "search/pruning.h"
-#include "search/reductions.h"
 
 namespace {
 
@@ -170,22 +169,17 @@ int Searcher::search(int alpha, int beta, int depth, int ply, bool isPV, bool in
             search(alpha, beta, d - 4, p, true, false);
             hashMove = pv[p][0];
         }
-    } else if (position.phase[us] != 0) {
-        if (d <= ShallowDepthLimit && beta <= MateBound && beta >= -MateBound) {
+    } else if (nodePruningAllowed(isPV, inCheck, position.phase[us])) {
+        if (shallowPruningAllowed(d, beta)) {
             eval = evaluate(*evalParams, position, alpha, beta);
-            if (hashMove == NoMove) {
-                // Razoring: far below beta, ask quiescence whether this node
-                // can reach even a lowered beta.
-                const int r = razorMargin[h];
-                if (eval + r < beta) {
-                    const int v = quiesce(beta - r - 1, beta - r, 0, p + 1, false, false);
-                    if (v < beta - r) return v;
-                }
+            if (razoringTried(eval, beta, d, hashMove)) {
+                const int lowered = razorBeta(beta, d);
+                const int v = quiesce(lowered - 1, lowered, 0, p + 1, false, false);
+                if (v < lowered) return v;
             }
-            // Static null move: far above beta even after a margin.
-            if (eval - futilityMargin[h] >= beta) return eval - futilityMargin[h];
+            if (staticNullMoveCuts(eval, beta, d)) return staticNullMoveScore(eval, d);
         }
-        if (d >= 4 && curMove[p - 1] != NoMove && engine->useNullMove) {
+        if (nullMoveAllowed(d, curMove[p - 1], engine->useNullMove)) {
             const int v = nullMoveSearch(beta, d, p);
             if (engine->stopState.load(std::memory_order_relaxed) != Running) return 0;
             if (v >= beta) return v;
@@ -198,15 +192,13 @@ int Searcher::search(int alpha, int beta, int depth, int ply, bool isPV, bool in
 
     bool futilityOn = false;
     int futilityValue = 0;
-    if (d <= ShallowDepthLimit && !isPV && !inCheck &&
-        position.phase[Black] + position.phase[White] > FutilityPhaseMinimum) {
+    if (futilityAllowed(d, isPV, inCheck, position.phase[Black] + position.phase[White])) {
         if (eval == NoEval) eval = evaluate(*evalParams, position, alpha, beta);
-        futilityValue = eval + futilityMargin[h];
+        futilityValue = futilityValueOf(eval, d);
         futilityOn = futilityValue <= alpha;
     }
 
-    const bool lmrAllowed = d > 5 && !inCheck && engine->useLmr;
-    const int lmrRow = h < 63 ? h : 63;
+    const bool lmrAllowed = reductionsAllowed(d, inCheck, engine->useLmr);
     MovePicker picker;
     picker.setUp(inCheck, hashMove, killers[p][0], killers[p][1]);
     int moveCount = 0;
@@ -229,10 +221,9 @@ int Searcher::search(int alpha, int beta, int depth, int ply, bool isPV, bool in
         const int ext = extensionFor(move, givesCheck);
         const int nd = d - 2 + ext;
 
-        if (ext == 0 &&
-            ((futilityOn && moveCount > 0 && isQuiet(move) && futilityValue <= alpha) ||
-             (stage == StageQuiets && !inCheck && !isPV && d <= LateMovePruningDepthLimit &&
-              moveCount > lateMoveCount[h]))) {
+        const bool quietStage = stage == StageQuiets;
+        if (futilityPrunes(futilityOn, futilityValue, alpha, moveCount, move, ext) ||
+            lateMovePrunes(quietStage, inCheck, isPV, d, moveCount, ext)) {
             moveCount++;
             takeBack(move, undo);
             continue;
@@ -245,13 +236,10 @@ int Searcher::search(int alpha, int beta, int depth, int ply, bool isPV, bool in
             v = child(alpha, beta, nd, isPV, givesCheck);
         } else {
             bool done = false;
-            if (moveCount > 2 && stage == StageQuiets && lmrAllowed && ext == 0) {
-                int r = lmrTable[lmrRow][moveCount < 63 ? moveCount : 63];
-                if (isPV && r > 0) r--;
-                if (r > 0) {
-                    v = child(alpha, alpha + 1, nd - 2 * r, false, false);
-                    done = v <= alpha;
-                }
+            const int r = lateMoveReduction(lmrAllowed, quietStage, moveCount, ext, d, isPV);
+            if (r > 0) {
+                v = child(alpha, alpha + 1, nd - 2 * r, false, false);
+                done = v <= alpha;
             }
             if (!done) {
                 v = child(alpha, alpha + 1, nd, false, givesCheck);

@@ -19,11 +19,10 @@
 #include "search/engine.h"
 #include "search/move_picker.h"
 #include "search/pv_line.h"
+#include "search/scores.h"
 #include "search/split_point.h"
 #include "search/thread_pool.h"
 
-constexpr int InfiniteScore = 32000;
-constexpr int MateBound = 31743;  // scores beyond +-MateBound are mate scores
 constexpr int MaxSearchKeys = 256;
 
 struct Searcher {

@@ -185,7 +185,7 @@ void Searcher::workInner(SplitPoint& s) {
 
         // Futility against our current view of alpha; no late-move pruning,
         // as every split point is searched like a PV node.
-        if (ext == 0 && s.futilityOn && seen > 0 && isQuiet(move) && s.futilityValue <= a) {
+        if (futilityPrunes(s.futilityOn, s.futilityValue, a, seen, move, ext)) {
             takeBack(move, undo);
             s.mutex.lock();
             seen = mc;
