@@ -259,34 +259,6 @@ TEST(BookBuilder, TableGrowsInsteadOfDroppingPairs) {
     std::remove(pgn.c_str());
 }
 
-// A write that fails after the file was created (here: the file-size limit)
-// is reported and leaves no partial book behind.
-TEST(BookBuilder, FailedWriteRemovesThePartialFile) {
-    LogCapture log("builder_write_failure");
-    book_test::ensureTables();
-    std::string pgn = writeTempFile("writefail.pgn", "");
-    BookBuilder builder(tempPath("writefail.bin"), 10, 1);
-    PgnReader reader(pgn, builder);
-    builder.beginFile(reader);
-    for (uint64_t key = 1; key <= 20000; ++key)  // 320,012 bytes of book
-        builder.addPair(key, e2e4, 1);
-
-    rlimit saved;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit limited = saved;
-    limited.rlim_cur = 64 * 1024;
-    void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    builder.endFile(reader);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    signal(SIGXFSZ, previous);
-
-    EXPECT_FALSE(builder.written);
-    EXPECT_FALSE(book_test::fileExists(builder.bookPath));
-    EXPECT_TRUE(log.contains("error saving book file : " + builder.bookPath));
-    std::remove(pgn.c_str());
-}
-
 namespace {
 
 // Names in a directory, "." and ".." left out.
@@ -331,6 +303,26 @@ void endFileWithoutRoom(BookBuilder& builder, PgnReader& reader) {
 }
 
 }  // namespace
+
+// A write that fails after the file was created (here: the file-size limit)
+// is reported and leaves no partial book behind.
+TEST(BookBuilder, FailedWriteRemovesThePartialFile) {
+    LogCapture log("builder_write_failure");
+    book_test::ensureTables();
+    std::string pgn = writeTempFile("writefail.pgn", "");
+    BookBuilder builder(tempPath("writefail.bin"), 10, 1);
+    PgnReader reader(pgn, builder);
+    builder.beginFile(reader);
+    for (uint64_t key = 1; key <= 20000; ++key)  // 320,012 bytes of book
+        builder.addPair(key, e2e4, 1);
+
+    endFileWithoutRoom(builder, reader);
+
+    EXPECT_FALSE(builder.written);
+    EXPECT_FALSE(book_test::fileExists(builder.bookPath));
+    EXPECT_TRUE(log.contains("error saving book file : " + builder.bookPath));
+    std::remove(pgn.c_str());
+}
 
 // A failed write leaves the file the path named as it was, and nothing else
 // beside it.
