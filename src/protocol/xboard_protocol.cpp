@@ -479,7 +479,10 @@ void XBoardProtocol::requestSearch(int ponder) {
 void XBoardProtocol::waitForSearchEnd(uint64_t search, StopState how) {
     Engine& e = host;
     while (searchesEnded < search) {
-        if (e.stopState.load() == Running) e.stopState = how;
+        if (e.stopState.load() == Running) {
+            e.stopState = how;
+            e.wakeSearch();
+        }
         guard.unlock();
         usleep(200);
         guard.lock();

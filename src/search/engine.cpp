@@ -53,7 +53,10 @@ void Engine::release() {
     searchRequested = false;
     bool active = searching || requestInService;
     mutex.unlock();
-    if (active) stopState = Aborted;
+    if (active) {
+        stopState = Aborted;
+        wakeSearch();
+    }
     ponderSearch = false;
     ponderAllowed = false;
     threadPool.destroyThreads();

@@ -119,6 +119,7 @@ public:
     InputThread* inputThread = nullptr;
     Mutex mutex;
     Condition condition;
+    Condition commandCondition;  // a search waiting for a command sleeps on it, under mutex
     std::atomic<bool> searchRequested{false};  // written under mutex
     int32_t ponderArg = 0;                     // written under mutex
     bool requestArmed = false;                 // the request set the stop state; under mutex
@@ -170,6 +171,14 @@ public:
     bool serveSearchRequest();
     // Asks the main thread to leave its loop; a pending request is dropped.
     void requestQuit();
+    // An infinite or ponder search that has run its last iteration sleeps
+    // here until a command ends it: a stop state set, or (not infinite) the
+    // ponder flag cleared. Without the input thread it reads the commands
+    // itself meanwhile. Without a protocol nothing could end it: it returns.
+    void waitForEndingCommand();
+    // Wakes a search sleeping in waitForEndingCommand after another thread
+    // has changed the stop state or the ponder flag.
+    void wakeSearch();
     // True when a search runs or has been requested and not yet finished
     // (decided under the engine mutex, so there is no gap between the two).
     bool searchActive();

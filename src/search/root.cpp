@@ -380,6 +380,8 @@ int RootDriver::iterate(int maxDepth, int lines) {
         if (!running()) break;
     }
     if (i > maxDepth) {
+        // An analysis or a ponder search answers only when told to.
+        engine.waitForEndingCommand();
         // The iterations ran out; a stop that came meanwhile keeps its kind.
         StopState expected = Running;
         engine.stopState.compare_exchange_strong(expected, Stopped, std::memory_order_relaxed);
