@@ -317,9 +317,14 @@ void UciProtocol::setOption(Tokenizer& line) {
         e.transpositionTable.clear();
     } else if (tokenIs(line, "MultiPV")) {
         if (number(n)) e.multiPv = int32_t(clamp64(n, 1, MaxLines));
+    } else if (tokenIs(line, "UCI_LimitStrength")) {
+        if (!flag(on)) return;
+        s.useStrength = on ? 1 : 0;
+        applyUciStrength(e);
     } else if (tokenIs(line, "UCI_Elo")) {
         if (!number(n)) return;
-        e.setStrength(s.personalityInUse ? 2700 : int(clamp64(n, 1000, 2700)));
+        s.strengthElo = int32_t(clamp64(n, 1000, 2700));
+        applyUciStrength(e);
     } else if (tokenIs(line, "DrawScore")) {
         if (number(n)) s.drawScore = int32_t(clamp64(n, -100, 100));
     } else if (tokenIs(line, "UCI_Chess960")) {

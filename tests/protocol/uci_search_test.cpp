@@ -388,6 +388,44 @@ INSTANTIATE_TEST_SUITE_P(
                (std::get<1>(info.param) ? "WithInputThread" : "WithoutInputThread");
     });
 
+// UCI_Elo limits the engine only while UCI_LimitStrength is on; switched
+// off, the engine is back at full speed, switched on it takes the last
+// UCI_Elo. The limit at 1500 Elo is 150000 nodes per second. Each search is
+// the same tree from an empty table, so the speeds compare.
+TEST_F(UciEngine, EloCountsOnlyWhileLimitStrengthIsOn) {
+    engine->send("quit");
+    ASSERT_EQ(engine->waitExit(answerMs), 0);
+    startEngine("LogLevel=127\n");
+    auto speed = [this](const char* option) {
+        engine->send(option);
+        engine->send("ucinewgame");
+        engine->send("position startpos");
+        engine->send("go depth 9");
+        std::string last;
+        EXPECT_TRUE(engine->waitFor("^info depth 9 ", answerMs, nullptr, &last));
+        EXPECT_TRUE(engine->waitFor("^bestmove", answerMs));
+        std::smatch match;
+        return std::regex_search(last, match, std::regex(" nps ([0-9]+) "))
+                   ? std::stoll(match[1])
+                   : -1;
+    };
+    const long long eloAlone = speed("setoption name UCI_Elo value 1500");
+    const long long limited = speed("setoption name UCI_LimitStrength value true");
+    const long long restored = speed("setoption name UCI_LimitStrength value false");
+    EXPECT_GT(limited, 0);
+    EXPECT_LT(limited, 200000);
+    EXPECT_GT(eloAlone, 2 * limited);
+    EXPECT_GT(restored, 2 * limited);
+    EXPECT_EQ(quitAndWait(), 0);
+    const std::string log = dir.read("logfile.txt");
+    size_t count = 0;
+    for (size_t at = log.find("using reduced strength"); at != std::string::npos;
+         at = log.find("using reduced strength", at + 1))
+        count++;
+    EXPECT_EQ(count, 1u) << log;
+    EXPECT_NE(log.find("using reduced strength : 1500 ELO"), std::string::npos);
+}
+
 // At the end of input a bounded search finishes and answers, an endless one
 // is stopped and answers; then the program ends.
 TEST(UciEndOfInput, ActsAsQuitAfterTheSearchHasAnswered) {
