@@ -26,11 +26,27 @@ bool isLimitCommand(const Tokenizer& line) {
     return tokenIs(line, "st") || tokenIs(line, "sd") || tokenIs(line, "level");
 }
 
-// A word that begins with file, rank, file, rank is a move.
+bool isCastlingWord(const char* word, size_t length, bool longSide) {
+    return longSide ? length == 5 && std::strncmp(word, "O-O-O", 5) == 0
+                    : length == 3 && std::strncmp(word, "O-O", 3) == 0;
+}
+
+// A word that begins with file, rank, file, rank is a move, and so is
+// castling written O-O or O-O-O, as the GUI sends it in Chess960.
 bool isMoveWord(const Tokenizer& line) {
     const char* w = line.tokenStart;
-    return line.cursor - w >= 4 && w[0] >= 'a' && w[0] <= 'h' && w[1] >= '1' && w[1] <= '8' &&
+    const size_t length = size_t(line.cursor - w);
+    if (isCastlingWord(w, length, false) || isCastlingWord(w, length, true)) return true;
+    return length >= 4 && w[0] >= 'a' && w[0] <= 'h' && w[1] >= '1' && w[1] <= '8' &&
            w[2] >= 'a' && w[2] <= 'h' && w[3] >= '1' && w[3] <= '8';
+}
+
+// Whether the move text sent (its first word) is O-O or O-O-O naming the
+// castling `move`: the short side when its rook stands right of the king.
+bool castlingWordNames(const char* sent, Move move) {
+    if (!isCastling(move)) return false;
+    const size_t length = std::strcspn(sent, " ");
+    return isCastlingWord(sent, length, fileOf(moveTo(move)) < fileOf(moveFrom(move)));
 }
 
 // A whole decimal number without sign; false for anything else.
@@ -199,6 +215,15 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
             analyzeMode = false;
             e.limitMode = limitBeforeAnalysis;
         }
+    } else if (tokenIs(line, "variant")) {
+        // Chess960 holds until "new" or another variant: castling is then
+        // written as the king taking its own rook, the form the GUI reads.
+        if (!makeIdle(Aborted, line)) return 1;
+        if (!line.next()) return 1;
+        const std::string name = tokenText(line);
+        if (name != "fischerandom" && name != "normal")
+            logger.log(LogError, "unknown variant '%s' played as normal chess", name.c_str());
+        e.position.chess960 = name == "fischerandom" ? 1 : 0;
     } else if (tokenIs(line, "setboard")) {
         if (!makeIdle(Aborted, line)) return 1;
         if (line.next()) e.setFen(line.tokenStart);
@@ -284,6 +309,7 @@ void XBoardProtocol::setLimitMode(LimitMode mode) {
 void XBoardProtocol::resetGameState() {
     Engine& e = host;
     e.newGame();
+    e.position.chess960 = 0;  // a new game is normal chess until "variant"
     e.movesLeft = 40;
     e.movesPerSession = 40;
     movesReceived = 0;
@@ -395,7 +421,8 @@ void XBoardProtocol::opponentMoveWhilePondering(const char* text) {
     Engine& e = host;
     char expected[8];
     formatMove(e.position, Move(e.ponderMove), expected);
-    const bool hit = samePonderMove(text, expected);
+    const bool hit =
+        samePonderMove(text, expected) || castlingWordNames(text, Move(e.ponderMove));
     e.pondering = 0;
 
     if (!searchOpen()) {
