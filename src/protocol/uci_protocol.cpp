@@ -113,6 +113,10 @@ int UciProtocol::executeCommand(Tokenizer& line) {
         newGameCommand();
     } else if (tokenIs(line, "stop")) {
         stop();
+    } else if ((tokenIs(line, "perftd") || tokenIs(line, "perft") || tokenIs(line, "divide")) &&
+               busy()) {
+        // The counts walk the game position, which the search's end changes.
+        sendLine("info string perft is not run during a search");
     } else if (tokenIs(line, "perftd")) {
         int64_t depth;
         if (nextNumber(line, depth)) runPerftDetailed(engine, int(clamp64(depth, INT_MIN, INT_MAX)));

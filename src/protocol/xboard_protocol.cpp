@@ -271,11 +271,10 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
     } else if (tokenIs(line, "#") || tokenIs(line, ".") || tokenIs(line, "computer") ||
                tokenIs(line, "cores")) {
         // nothing to do
-    } else if (isPositionReport(line) && searchOpen()) {
-        // The search changes the game position as it starts and ends.
-        logger.log(LogWarning, "%s is not run during a search", line.lineStart);
     } else if (isPositionReport(line)) {
-        sendPositionReport(e, line, evalPawnHash);
+        // While the engine ponders, its expected reply stands on the board;
+        // the GUI's game is without it.
+        sendPositionReport(e, line, evalPawnHash, e.pondering ? pliesWithReply : -1);
     } else if (tokenIs(line, "perftd") || tokenIs(line, "perft") || tokenIs(line, "divide")) {
         const bool detailed = tokenIs(line, "perftd");
         const bool divide = tokenIs(line, "divide");
@@ -283,6 +282,7 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
         // The counts walk the game position, which a search's end changes.
         if (searchOpen()) {
             logger.log(LogWarning, "perft is not run during a search");
+            sendToGui(e, "Error (not run during a search): %s", line.lineStart);
             return 1;
         }
         const int depth = int(clamp64(n, INT_MIN, INT_MAX));
@@ -561,6 +561,7 @@ void XBoardProtocol::startPondering(double elapsedMicros) {
     formatMove(e.position, Move(e.ponderMove), hint);
     sendToGui(e, "Hint: %s", hint);
     if (!e.applyMoves(hint)) return;
+    pliesWithReply = int(e.gameHistory.size());
     // A reply that ends the game leaves nothing to think about.
     if (!sideToMoveHasMove()) {
         e.takeBack();

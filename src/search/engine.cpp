@@ -105,6 +105,16 @@ bool Engine::toFen(const Position& source, char* buffer) const {
     return ::toFen(source, int(gameHistory.size()), buffer);
 }
 
+GameSnapshot Engine::snapshotGame() {
+    GameSnapshot snapshot;
+    gameGuard.lock();
+    snapshot.position = position;
+    snapshot.plies = int(gameHistory.size());
+    if (!gameHistory.empty()) snapshot.last = gameHistory.back();
+    gameGuard.unlock();
+    return snapshot;
+}
+
 void Engine::pushRepetitionKey(Key key) {
     if (repKeyCount >= MaxRepetitionKeys) {
         std::memmove(repKeys, repKeys + 1, sizeof(Key) * (MaxRepetitionKeys - 1));

@@ -418,6 +418,7 @@ void Engine::finishSearch(Move best, Move ponder, int depth, int maxDepth, int s
                           uint64_t nodes, double elapsed, bool fromBook) {
     if (ponderAllowed && ponder == NoMove && best != NoMove) ponder = findPonderMove(best);
 
+    gameGuard.lock();
     if (ponderSearch.load(std::memory_order_relaxed)) {
         // The pondered move goes back; the listeners decide what the best and
         // ponder moves become.
@@ -431,6 +432,7 @@ void Engine::finishSearch(Move best, Move ponder, int depth, int maxDepth, int s
         position.makeMove(best, undo);
         gameHistory.push_back(undo);
     }
+    gameGuard.unlock();
     listener->onSearchDone(stopState.load(std::memory_order_relaxed), best, ponder, depth, selDepth,
                            nodes, elapsed);
     searching = false;
@@ -534,7 +536,11 @@ bool Engine::think(int ponder, bool armedByRequest) {
 
     if (stopState.load(std::memory_order_relaxed) == Aborted) {
         searching = false;
-        if (ponderSearch.load(std::memory_order_relaxed)) takeBack();
+        if (ponderSearch.load(std::memory_order_relaxed)) {
+            gameGuard.lock();
+            takeBack();
+            gameGuard.unlock();
+        }
         listener->onSearchDone(Aborted, best, driver.ponder, i, driver.selDepth(), driver.nodes(),
                                driver.elapsed);
         return true;

@@ -84,6 +84,24 @@ TEST_F(UciEngine, IsReadyIsAnsweredDuringAnInfiniteSearchAndStopAnswersOnce) {
 
 // A "stop" that arrives while the main thread is still taking the search
 // over must not be lost: every "go infinite" is answered.
+// The counts walk the game position, which a search's end changes: during a
+// search they say in a line that they do not run.
+TEST_F(UciEngine, PerftDuringASearchSaysWhyItDoesNotRun) {
+    engine->send("position startpos");
+    engine->send("go infinite");
+    ASSERT_TRUE(engine->waitFor("^info depth 2 ", answerMs));
+    for (const char* command : {"perft 3", "perftd 2", "divide 2"}) {
+        engine->send(command);
+        ASSERT_TRUE(engine->waitFor("^info string perft is not run during a search$", answerMs))
+            << command;
+    }
+    engine->send("stop");
+    ASSERT_TRUE(engine->waitFor("^bestmove ", answerMs));
+    engine->send("perft 3");
+    EXPECT_TRUE(engine->waitFor("^Nodes = 8902$", answerMs));
+    EXPECT_EQ(quitAndWait(), 0);
+}
+
 TEST_F(UciEngine, StopRightAfterGoIsNeverLost) {
     engine->send("position startpos");
     for (int k = 0; k < 30; k++) {
