@@ -113,25 +113,31 @@ int UciProtocol::executeCommand(Tokenizer& line) {
         newGameCommand();
     } else if (tokenIs(line, "stop")) {
         stop();
-    } else if ((tokenIs(line, "perftd") || tokenIs(line, "perft") || tokenIs(line, "divide")) &&
-               busy()) {
-        // The counts walk the game position, which the search's end changes.
-        sendLine("info string perft is not run during a search");
-    } else if (tokenIs(line, "perftd")) {
-        int64_t depth;
-        if (nextNumber(line, depth)) runPerftDetailed(engine, int(clamp64(depth, INT_MIN, INT_MAX)));
-    } else if (tokenIs(line, "perft")) {
-        int64_t depth;
-        if (nextNumber(line, depth)) runPerft(engine, int(clamp64(depth, INT_MIN, INT_MAX)));
-    } else if (tokenIs(line, "divide")) {
-        int64_t depth;
-        if (nextNumber(line, depth)) runDivide(engine, int(clamp64(depth, INT_MIN, INT_MAX)));
+    } else if (tokenIs(line, "perftd") || tokenIs(line, "perft") || tokenIs(line, "divide")) {
+        countMoves(line);
     } else if (tokenIs(line, "debug")) {
         // accepted; nothing depends on it
     } else if (isPositionReport(line)) {
         sendPositionReport(engine, line, evalPawnHash);
     }
     return 1;
+}
+
+void UciProtocol::countMoves(Tokenizer& line) {
+    // The counts walk the game position, which the search's end changes.
+    if (searchOpen()) {
+        sendLine("info string perft is not run during a search");
+        return;
+    }
+    const bool detailed = tokenIs(line, "perftd");
+    const bool divide = tokenIs(line, "divide");
+    int64_t depth;
+    if (!nextNumber(line, depth)) return;
+    settleLastSearch();
+    const int plies = int(clamp64(depth, INT_MIN, INT_MAX));
+    if (detailed) runPerftDetailed(engine, plies);
+    else if (divide) runDivide(engine, plies);
+    else runPerft(engine, plies);
 }
 
 void UciProtocol::go(Tokenizer& line) {

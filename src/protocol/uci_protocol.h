@@ -57,6 +57,8 @@ private:
     void ponderHit();
     void quit();
     void newGameCommand();
+    // "perft", "perftd" and "divide": not while a search runs.
+    void countMoves(Tokenizer& line);
 
     bool searchOpen();
     // True while a search runs or is about to: options that rebuild what the
