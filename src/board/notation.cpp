@@ -3,6 +3,7 @@
 #include "board/notation.h"
 
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -91,18 +92,24 @@ void Position::print() const {
     static const char whiteLetters[] = " PNBRQK";
     static const char blackLetters[] = " pnbrqk";
     static const char separator[] = "|---|---|---|---|---|---|---|---|\n";
-    std::fputs(separator, stdout);
+    // Written in one piece: lines a search sends meanwhile from another
+    // thread stay outside the diagram.
+    std::string text = separator;
     for (int rank = 7; rank >= 0; --rank) {
-        std::fputs("|", stdout);
+        text += "|";
         for (int file = 0; file < 8; ++file) {
             const int s = makeSquare(file, rank);
             const int type = board[s] & 7;
             const bool black = (byColor[Black] >> s) & 1;
             const char letter = type > King ? ' ' : black ? blackLetters[type] : whiteLetters[type];
-            std::printf(" %c |", letter);
+            text += ' ';
+            text += letter;
+            text += " |";
         }
-        std::fputs("\n", stdout);
-        std::fputs(separator, stdout);
+        text += "\n";
+        text += separator;
     }
-    std::fputs(sideToMove == White ? "White to play\n" : "Black to play\n", stdout);
+    text += sideToMove == White ? "White to play\n" : "Black to play\n";
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
 }

@@ -40,6 +40,22 @@ inline void useSearchThreads(Engine& e, int count) {
     }
 }
 
+// The strength the UCI options ask for: UCI_Elo counts only while
+// UCI_LimitStrength is on and no personality is in use (a personality sets
+// its own). Otherwise the engine plays at full strength, whose only speed
+// limit is a loaded personality's.
+inline void applyUciStrength(Engine& e) {
+    const EngineSettings& s = e.settings;
+    if (s.useStrength != 0 && !s.personalityInUse) {
+        e.setStrength(s.strengthElo);
+        return;
+    }
+    e.setStrength(2700);
+    e.npsLimit = e.evalParams.loaded
+                     ? uint64_t(clamp64(e.evalParams.values[EvalParams::ReduceSpeed], 0, INT32_MAX))
+                     : 0;
+}
+
 // Strength, pruning switches, threads and split depth: the configured
 // defaults are the state the engine starts in.
 inline void applyConfiguredSearchSettings(Engine& e) {

@@ -33,8 +33,10 @@ void writeLine(const char* text, size_t length) {
 // would run for ever once no command can come: stop it so that it answers.
 void stopEndlessSearch(Engine& engine) {
     if ((engine.limitMode == Infinite || engine.ponderSearch.load()) &&
-        engine.stopState.load() == Running)
+        engine.stopState.load() == Running) {
         engine.stopState = Stopped;
+        engine.wakeSearch();
+    }
 }
 
 }  // namespace
@@ -63,6 +65,8 @@ int readAndDispatchInput(Engine& engine) {
     if (end > 0 && engine.protocol != nullptr) {
         Tokenizer line(buffer, ' ');
         if (engine.protocol->handleLine(line) == 0) engine.requestQuit();
+        // Whatever the command changed, a search waiting for one looks again.
+        engine.wakeSearch();
     }
     std::free(buffer);
     return 1;

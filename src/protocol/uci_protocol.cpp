@@ -88,13 +88,13 @@ bool UciProtocol::busy() { return searchOpen() || engine.searchActive(); }
 
 size_t UciProtocol::deferredOptionCount() {
     stateMutex.lock();
-    const size_t count = deferredOptions.size();
+    const size_t count = deferredLines.size();
     stateMutex.unlock();
     return count;
 }
 
 int UciProtocol::executeCommand(Tokenizer& line) {
-    if (!deferredOptions.empty() && !busy()) applyDeferredOptions();
+    if (!deferredLines.empty() && !busy()) applyDeferredOptions();
 
     if (tokenIs(line, "go")) {
         go(line);
@@ -113,15 +113,8 @@ int UciProtocol::executeCommand(Tokenizer& line) {
         newGameCommand();
     } else if (tokenIs(line, "stop")) {
         stop();
-    } else if (tokenIs(line, "perftd")) {
-        int64_t depth;
-        if (nextNumber(line, depth)) runPerftDetailed(engine, int(clamp64(depth, INT_MIN, INT_MAX)));
-    } else if (tokenIs(line, "perft")) {
-        int64_t depth;
-        if (nextNumber(line, depth)) runPerft(engine, int(clamp64(depth, INT_MIN, INT_MAX)));
-    } else if (tokenIs(line, "divide")) {
-        int64_t depth;
-        if (nextNumber(line, depth)) runDivide(engine, int(clamp64(depth, INT_MIN, INT_MAX)));
+    } else if (tokenIs(line, "perftd") || tokenIs(line, "perft") || tokenIs(line, "divide")) {
+        countMoves(line);
     } else if (tokenIs(line, "debug")) {
         // accepted; nothing depends on it
     } else if (isPositionReport(line)) {
@@ -130,11 +123,28 @@ int UciProtocol::executeCommand(Tokenizer& line) {
     return 1;
 }
 
+void UciProtocol::countMoves(Tokenizer& line) {
+    // The counts walk the game position, which the search's end changes.
+    if (searchOpen()) {
+        sendLine("info string perft is not run during a search");
+        return;
+    }
+    const bool detailed = tokenIs(line, "perftd");
+    const bool divide = tokenIs(line, "divide");
+    int64_t depth;
+    if (!nextNumber(line, depth)) return;
+    settleLastSearch();
+    const int plies = int(clamp64(depth, INT_MIN, INT_MAX));
+    if (detailed) runPerftDetailed(engine, plies);
+    else if (divide) runDivide(engine, plies);
+    else runPerft(engine, plies);
+}
+
 void UciProtocol::go(Tokenizer& line) {
     Engine& e = host;
     // Options set during the last search take effect before the next one;
     // the previous search may still be returning after its answer.
-    if (!deferredOptions.empty() && !searchOpen()) {
+    if (!deferredLines.empty() && !searchOpen()) {
         while (e.searchActive()) usleep(200);
         applyDeferredOptions();
     }
@@ -205,7 +215,17 @@ void UciProtocol::go(Tokenizer& line) {
 
 void UciProtocol::position(Tokenizer& line) {
     Engine& e = host;
+    const std::string wholeLine(line.lineStart);
     if (!line.next()) return;
+    if (!e.inputThreadInUse && searchOpen()) {
+        // Read inside the search's own poll: the search ends and answers
+        // first; the new position is set when it has returned.
+        interruptSearch(Stopped);
+        stateMutex.lock();
+        deferredLines.push_back(wholeLine);
+        stateMutex.unlock();
+        return;
+    }
     settleLastSearch();
     if (tokenIs(line, "startpos")) {
         e.gameHistory.clear();
@@ -260,7 +280,7 @@ void UciProtocol::setOption(Tokenizer& line) {
     auto deferIfBusy = [&]() {
         if (!busy()) return false;
         stateMutex.lock();
-        deferredOptions.push_back(wholeLine);
+        deferredLines.push_back(wholeLine);
         stateMutex.unlock();
         logger.log(LogInfo, "option applied after the search: %s", wholeLine.c_str());
         return true;
@@ -307,9 +327,14 @@ void UciProtocol::setOption(Tokenizer& line) {
         e.transpositionTable.clear();
     } else if (tokenIs(line, "MultiPV")) {
         if (number(n)) e.multiPv = int32_t(clamp64(n, 1, MaxLines));
+    } else if (tokenIs(line, "UCI_LimitStrength")) {
+        if (!flag(on)) return;
+        s.useStrength = on ? 1 : 0;
+        applyUciStrength(e);
     } else if (tokenIs(line, "UCI_Elo")) {
         if (!number(n)) return;
-        e.setStrength(s.personalityInUse ? 2700 : int(clamp64(n, 1000, 2700)));
+        s.strengthElo = int32_t(clamp64(n, 1000, 2700));
+        applyUciStrength(e);
     } else if (tokenIs(line, "DrawScore")) {
         if (number(n)) s.drawScore = int32_t(clamp64(n, -100, 100));
     } else if (tokenIs(line, "UCI_Chess960")) {
@@ -331,11 +356,13 @@ void UciProtocol::setOption(Tokenizer& line) {
 void UciProtocol::applyDeferredOptions() {
     stateMutex.lock();
     std::vector<std::string> lines;
-    lines.swap(deferredOptions);
+    lines.swap(deferredLines);
     stateMutex.unlock();
     for (const std::string& text : lines) {
         Tokenizer line(text.c_str(), ' ');
-        if (line.next()) setOption(line);
+        if (!line.next()) continue;
+        if (tokenIs(line, "position")) position(line);
+        else setOption(line);
     }
 }
 
@@ -349,7 +376,10 @@ void UciProtocol::interruptSearch(StopState state) {
     }
     int idleTurns = 0;
     while (searchOpen()) {
-        if (e.stopState.load() == Running) e.stopState = stopping ? stopFor(e) : state;
+        if (e.stopState.load() == Running) {
+            e.stopState = stopping ? stopFor(e) : state;
+            e.wakeSearch();
+        }
         usleep(200);
         // A search that is neither running nor asked for will never answer:
         // do not wait for it for ever.
@@ -444,7 +474,8 @@ void UciProtocol::sendBestMove(Move best, Move ponder, bool withPonder) {
     formatMove(engine.position, best, bestText);
     formatMove(engine.position, ponder, ponderText);
     char text[64];
-    if (withPonder)
+    // "0000" would read as a move: no ponder move is left out.
+    if (withPonder && ponder != NoMove)
         std::snprintf(text, sizeof text, "bestmove %s ponder %s", bestText, ponderText);
     else
         std::snprintf(text, sizeof text, "bestmove %s", bestText);
@@ -473,6 +504,13 @@ void UciProtocol::searchEnded(StopState state, Move best, Move ponder) {
 
     switch (state) {
         case Aborted:
+            // A "go" is answered once, also when "ucinewgame" ends its
+            // search: before the new game takes effect. Only "quit" leaves
+            // a bounded search unanswered.
+            if (e.bestMoveOwed || e.newGamePending) {
+                e.bestMoveOwed = 0;
+                sendBestMove(lastBestMove, NoMove, false);
+            }
             if (e.newGamePending) {
                 e.newGame();
                 e.bestMoveOwed = 0;
@@ -480,10 +518,6 @@ void UciProtocol::searchEnded(StopState state, Move best, Move ponder) {
                 e.movesPerSession = 40;
                 e.movesToGo = 40;
                 e.newGamePending = 0;
-            }
-            if (e.bestMoveOwed) {
-                e.bestMoveOwed = 0;
-                sendBestMove(lastBestMove, NoMove, false);
             }
             break;
         case PonderFinished:

@@ -45,7 +45,9 @@ private:
     bool stopReceived = false;   // a "stop" arrived for the open search
     bool hitReceived = false;    // a "ponderhit" arrived for the open search
     bool resultWithheld = false; // a ponder search finished; its answer waits
-    std::vector<std::string> deferredOptions;  // setoption lines, in order
+    // Lines that wait for the search's end, in order: setoption lines, and
+    // without the input thread the position lines read during a search.
+    std::vector<std::string> deferredLines;
     std::unique_ptr<PawnHashTable> evalPawnHash;
 
     void go(Tokenizer& line);
@@ -55,6 +57,8 @@ private:
     void ponderHit();
     void quit();
     void newGameCommand();
+    // "perft", "perftd" and "divide": not while a search runs.
+    void countMoves(Tokenizer& line);
 
     bool searchOpen();
     // True while a search runs or is about to: options that rebuild what the

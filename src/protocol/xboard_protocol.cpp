@@ -26,11 +26,27 @@ bool isLimitCommand(const Tokenizer& line) {
     return tokenIs(line, "st") || tokenIs(line, "sd") || tokenIs(line, "level");
 }
 
-// A word that begins with file, rank, file, rank is a move.
+bool isCastlingWord(const char* word, size_t length, bool longSide) {
+    return longSide ? length == 5 && std::strncmp(word, "O-O-O", 5) == 0
+                    : length == 3 && std::strncmp(word, "O-O", 3) == 0;
+}
+
+// A word that begins with file, rank, file, rank is a move, and so is
+// castling written O-O or O-O-O, as the GUI sends it in Chess960.
 bool isMoveWord(const Tokenizer& line) {
     const char* w = line.tokenStart;
-    return line.cursor - w >= 4 && w[0] >= 'a' && w[0] <= 'h' && w[1] >= '1' && w[1] <= '8' &&
+    const size_t length = size_t(line.cursor - w);
+    if (isCastlingWord(w, length, false) || isCastlingWord(w, length, true)) return true;
+    return length >= 4 && w[0] >= 'a' && w[0] <= 'h' && w[1] >= '1' && w[1] <= '8' &&
            w[2] >= 'a' && w[2] <= 'h' && w[3] >= '1' && w[3] <= '8';
+}
+
+// Whether the move text sent (its first word) is O-O or O-O-O naming the
+// castling `move`: the short side when its rook stands right of the king.
+bool castlingWordNames(const char* sent, Move move) {
+    if (!isCastling(move)) return false;
+    const size_t length = std::strcspn(sent, " ");
+    return isCastlingWord(sent, length, fileOf(moveTo(move)) < fileOf(moveFrom(move)));
 }
 
 // A whole decimal number without sign; false for anything else.
@@ -199,6 +215,15 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
             analyzeMode = false;
             e.limitMode = limitBeforeAnalysis;
         }
+    } else if (tokenIs(line, "variant")) {
+        // Chess960 holds until "new" or another variant: castling is then
+        // written as the king taking its own rook, the form the GUI reads.
+        if (!makeIdle(Aborted, line)) return 1;
+        if (!line.next()) return 1;
+        const std::string name = tokenText(line);
+        if (name != "fischerandom" && name != "normal")
+            logger.log(LogError, "unknown variant '%s' played as normal chess", name.c_str());
+        e.position.chess960 = name == "fischerandom" ? 1 : 0;
     } else if (tokenIs(line, "setboard")) {
         if (!makeIdle(Aborted, line)) return 1;
         if (line.next()) e.setFen(line.tokenStart);
@@ -246,11 +271,10 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
     } else if (tokenIs(line, "#") || tokenIs(line, ".") || tokenIs(line, "computer") ||
                tokenIs(line, "cores")) {
         // nothing to do
-    } else if (isPositionReport(line) && searchOpen()) {
-        // The search changes the game position as it starts and ends.
-        logger.log(LogWarning, "%s is not run during a search", line.lineStart);
     } else if (isPositionReport(line)) {
-        sendPositionReport(e, line, evalPawnHash);
+        // While the engine ponders, its expected reply stands on the board;
+        // the GUI's game is without it.
+        sendPositionReport(e, line, evalPawnHash, e.pondering ? pliesWithReply : -1);
     } else if (tokenIs(line, "perftd") || tokenIs(line, "perft") || tokenIs(line, "divide")) {
         const bool detailed = tokenIs(line, "perftd");
         const bool divide = tokenIs(line, "divide");
@@ -258,6 +282,7 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
         // The counts walk the game position, which a search's end changes.
         if (searchOpen()) {
             logger.log(LogWarning, "perft is not run during a search");
+            sendToGui(e, "Error (not run during a search): %s", line.lineStart);
             return 1;
         }
         const int depth = int(clamp64(n, INT_MIN, INT_MAX));
@@ -284,6 +309,7 @@ void XBoardProtocol::setLimitMode(LimitMode mode) {
 void XBoardProtocol::resetGameState() {
     Engine& e = host;
     e.newGame();
+    e.position.chess960 = 0;  // a new game is normal chess until "variant"
     e.movesLeft = 40;
     e.movesPerSession = 40;
     movesReceived = 0;
@@ -395,7 +421,8 @@ void XBoardProtocol::opponentMoveWhilePondering(const char* text) {
     Engine& e = host;
     char expected[8];
     formatMove(e.position, Move(e.ponderMove), expected);
-    const bool hit = samePonderMove(text, expected);
+    const bool hit =
+        samePonderMove(text, expected) || castlingWordNames(text, Move(e.ponderMove));
     e.pondering = 0;
 
     if (!searchOpen()) {
@@ -479,7 +506,10 @@ void XBoardProtocol::requestSearch(int ponder) {
 void XBoardProtocol::waitForSearchEnd(uint64_t search, StopState how) {
     Engine& e = host;
     while (searchesEnded < search) {
-        if (e.stopState.load() == Running) e.stopState = how;
+        if (e.stopState.load() == Running) {
+            e.stopState = how;
+            e.wakeSearch();
+        }
         guard.unlock();
         usleep(200);
         guard.lock();
@@ -531,6 +561,7 @@ void XBoardProtocol::startPondering(double elapsedMicros) {
     formatMove(e.position, Move(e.ponderMove), hint);
     sendToGui(e, "Hint: %s", hint);
     if (!e.applyMoves(hint)) return;
+    pliesWithReply = int(e.gameHistory.size());
     // A reply that ends the game leaves nothing to think about.
     if (!sideToMoveHasMove()) {
         e.takeBack();

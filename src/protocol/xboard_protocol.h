@@ -51,6 +51,7 @@ public:
     bool firstGoDone = false;      // the first "go" of this game has been handled
     std::atomic<bool> postThinking{true};
     std::string pendingMove;       // the opponent's move that ends a ponder search
+    int pliesWithReply = -1;       // game moves once the expected reply was played to ponder on
 
     explicit XBoardProtocol(Engine& owner);
     ~XBoardProtocol() override;

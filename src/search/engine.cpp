@@ -54,7 +54,10 @@ void Engine::release() {
     searchRequested = false;
     bool active = searching || requestInService;
     mutex.unlock();
-    if (active) stopState = Aborted;
+    if (active) {
+        stopState = Aborted;
+        wakeSearch();
+    }
     ponderSearch = false;
     ponderAllowed = false;
     threadPool.destroyThreads();
@@ -101,6 +104,16 @@ bool Engine::setFen(const char* text) {
 
 bool Engine::toFen(const Position& source, char* buffer) const {
     return ::toFen(source, int(gameHistory.size()), buffer);
+}
+
+GameSnapshot Engine::snapshotGame() {
+    GameSnapshot snapshot;
+    gameGuard.lock();
+    snapshot.position = position;
+    snapshot.plies = int(gameHistory.size());
+    if (!gameHistory.empty()) snapshot.last = gameHistory.back();
+    gameGuard.unlock();
+    return snapshot;
 }
 
 void Engine::pushRepetitionKey(Key key) {
@@ -152,9 +165,11 @@ int readMoveToken(const Position& position, const char* text, int i, int n, int&
 }
 
 // The move word the move generators produce for a from/to pair typed by a
-// GUI: the king moving two files (standard chess) or onto its own castling
-// rook becomes castling, a pawn moving diagonally onto the empty en-passant
-// square becomes an en-passant capture.
+// GUI: the king taking its own castling rook becomes castling, and so does,
+// outside Chess960, the king's two-file step from e1 or e8 towards a wing it
+// may still castle on (the form formatMove writes); a pawn moving diagonally
+// onto the empty en-passant square becomes an en-passant capture. A king
+// starting elsewhere that steps onto the c- or g-file makes a plain move.
 Move moveFromSquares(const Position& position, int from, int to, int promotion) {
     const int side = position.sideToMove;
     const int piece = position.board[from];
@@ -168,10 +183,14 @@ Move moveFromSquares(const Position& position, int from, int to, int promotion) 
     if (piece == King && from == position.kingStart[side]) {
         const int shortRook = position.rookStart[ShortWing][side];
         const int longRook = position.rookStart[LongWing][side];
-        if (!position.chess960) {
-            const int backRank = side == White ? 0 : 7;
-            if (to == makeSquare(6, backRank)) to = shortRook;
-            else if (to == makeSquare(2, backRank)) to = longRook;
+        const int backRank = side == White ? 0 : 7;
+        if (!position.chess960 && from == makeSquare(4, backRank)) {
+            const int shortRight = side == White ? WhiteShort : BlackShort;
+            const int longRight = side == White ? WhiteLong : BlackLong;
+            if (to == makeSquare(6, backRank) && (position.castlingRights & shortRight))
+                to = shortRook;
+            else if (to == makeSquare(2, backRank) && (position.castlingRights & longRight))
+                to = longRook;
         }
         const bool ownRook = position.board[to] == Rook &&
                              (position.byColor[side] & (Bitboard(1) << to)) != 0;

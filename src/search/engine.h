@@ -25,6 +25,14 @@
 class Protocol;
 class InputThread;
 
+// A copy of the game taken whole: the position, the number of game moves
+// and the undo record of the last one (when there is one).
+struct GameSnapshot {
+    Position position;
+    int plies = 0;
+    UndoRecord last{};
+};
+
 constexpr int MaxRepetitionKeys = 256;
 
 // The values of "vorlix.ini" with their built-in defaults.
@@ -119,6 +127,8 @@ public:
     InputThread* inputThread = nullptr;
     Mutex mutex;
     Condition condition;
+    Mutex gameGuard;  // held while a search's end changes the game, and by snapshotGame
+    Condition commandCondition;  // a search waiting for a command sleeps on it, under mutex
     std::atomic<bool> searchRequested{false};  // written under mutex
     int32_t ponderArg = 0;                     // written under mutex
     bool requestArmed = false;                 // the request set the stop state; under mutex
@@ -147,6 +157,10 @@ public:
     bool applyMoves(const char* text);
     bool takeBack();
     bool toFen(const Position& source, char* buffer) const;
+    // The game as it stands, for a command answered while a search runs:
+    // the search's end changes the game on the searching thread, under
+    // `gameGuard`.
+    GameSnapshot snapshotGame();
 
     // Appends a key of the position before a game move, dropping the oldest
     // key when the list is full. The 8-bit halfmove clock keeps the draw test
@@ -179,6 +193,14 @@ public:
     bool serveSearchRequest();
     // Asks the main thread to leave its loop; a pending request is dropped.
     void requestQuit();
+    // An infinite or ponder search that has run its last iteration sleeps
+    // here until a command ends it: a stop state set, or (not infinite) the
+    // ponder flag cleared. Without the input thread it reads the commands
+    // itself meanwhile. Without a protocol nothing could end it: it returns.
+    void waitForEndingCommand();
+    // Wakes a search sleeping in waitForEndingCommand after another thread
+    // has changed the stop state or the ponder flag.
+    void wakeSearch();
     // True when a search runs or has been requested and not yet finished
     // (decided under the engine mutex, so there is no gap between the two).
     bool searchActive();

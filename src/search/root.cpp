@@ -380,6 +380,8 @@ int RootDriver::iterate(int maxDepth, int lines) {
         if (!running()) break;
     }
     if (i > maxDepth) {
+        // An analysis or a ponder search answers only when told to.
+        engine.waitForEndingCommand();
         // The iterations ran out; a stop that came meanwhile keeps its kind.
         StopState expected = Running;
         engine.stopState.compare_exchange_strong(expected, Stopped, std::memory_order_relaxed);
@@ -416,6 +418,7 @@ void Engine::finishSearch(Move best, Move ponder, int depth, int maxDepth, int s
                           uint64_t nodes, double elapsed, bool fromBook) {
     if (ponderAllowed && ponder == NoMove && best != NoMove) ponder = findPonderMove(best);
 
+    gameGuard.lock();
     if (ponderSearch.load(std::memory_order_relaxed)) {
         // The pondered move goes back; the listeners decide what the best and
         // ponder moves become.
@@ -429,6 +432,7 @@ void Engine::finishSearch(Move best, Move ponder, int depth, int maxDepth, int s
         position.makeMove(best, undo);
         gameHistory.push_back(undo);
     }
+    gameGuard.unlock();
     listener->onSearchDone(stopState.load(std::memory_order_relaxed), best, ponder, depth, selDepth,
                            nodes, elapsed);
     searching = false;
@@ -533,7 +537,11 @@ bool Engine::think(int ponder, bool armedByRequest) {
 
     if (stopState.load(std::memory_order_relaxed) == Aborted) {
         searching = false;
-        if (ponderSearch.load(std::memory_order_relaxed)) takeBack();
+        if (ponderSearch.load(std::memory_order_relaxed)) {
+            gameGuard.lock();
+            takeBack();
+            gameGuard.unlock();
+        }
         listener->onSearchDone(Aborted, best, driver.ponder, i, driver.selDepth(), driver.nodes(),
                                driver.elapsed);
         return true;

@@ -1,8 +1,11 @@
 // Search limits: the poll of the main search thread, the hand-off of search
 // requests to the main thread, and the reduced playing strength.
 
+#include <poll.h>
 #include <sys/select.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include "foundation/log.h"
 #include "search/engine.h"
@@ -185,4 +188,38 @@ bool Engine::searchActive() {
     const bool active = searchRequested || requestInService || searching;
     mutex.unlock();
     return active;
+}
+
+void Engine::waitForEndingCommand() {
+    auto waiting = [this] {
+        if (stopState.load(std::memory_order_relaxed) != Running) return false;
+        return limitMode == Infinite || ponderSearch.load(std::memory_order_relaxed);
+    };
+    if (protocolKind == 0) return;
+    if (inputThreadInUse) {
+        // The commands' thread changes the state first and wakes us after,
+        // under the mutex: a change made before the wait starts is seen by
+        // the test, one made after it comes with a wake-up.
+        mutex.lock();
+        while (waiting()) commandCondition.wait(mutex);
+        mutex.unlock();
+        return;
+    }
+    // This thread is the reader: it sleeps until standard input has a line
+    // (or has ended, which stops an endless search) and dispatches it.
+    while (waiting()) {
+        pollfd request{STDIN_FILENO, POLLIN, 0};
+        if (::poll(&request, 1, -1) < 0) {
+            if (errno == EINTR) continue;
+            logger.log(LogError, "standard input cannot be watched: the search ends");
+            return;
+        }
+        listener->pollInput();
+    }
+}
+
+void Engine::wakeSearch() {
+    mutex.lock();
+    commandCondition.signal();
+    mutex.unlock();
 }

@@ -48,11 +48,17 @@ TEST_F(UciCommands, OptionsStayWithinTheirAnnouncedRanges) {
     EXPECT_EQ(engine->settings.drawScore, -100);
     run("setoption name DrawScore value 25");
     EXPECT_EQ(engine->settings.drawScore, 25);
+    // UCI_Elo counts while UCI_LimitStrength is on.
+    run("setoption name UCI_LimitStrength value true");
     run("setoption name UCI_Elo value 20000");
     EXPECT_EQ(engine->evalParams.elo, 2700);
     run("setoption name UCI_Elo value 1500");
     EXPECT_EQ(engine->evalParams.elo, 1500);
     EXPECT_TRUE(engine->evalParams.reducedStrength);
+    EXPECT_EQ(engine->npsLimit, 150000u);
+    run("setoption name UCI_LimitStrength value false");
+    EXPECT_FALSE(engine->evalParams.reducedStrength);
+    EXPECT_EQ(engine->npsLimit, 0u);
 }
 
 TEST_F(UciCommands, FlagsAndNames) {

@@ -4,7 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <regex>
+#include <sstream>
+#include <tuple>
 #include <string>
 #include <thread>
 #include <vector>
@@ -80,6 +84,24 @@ TEST_F(UciEngine, IsReadyIsAnsweredDuringAnInfiniteSearchAndStopAnswersOnce) {
 
 // A "stop" that arrives while the main thread is still taking the search
 // over must not be lost: every "go infinite" is answered.
+// The counts walk the game position, which a search's end changes: during a
+// search they say in a line that they do not run.
+TEST_F(UciEngine, PerftDuringASearchSaysWhyItDoesNotRun) {
+    engine->send("position startpos");
+    engine->send("go infinite");
+    ASSERT_TRUE(engine->waitFor("^info depth 2 ", answerMs));
+    for (const char* command : {"perft 3", "perftd 2", "divide 2"}) {
+        engine->send(command);
+        ASSERT_TRUE(engine->waitFor("^info string perft is not run during a search$", answerMs))
+            << command;
+    }
+    engine->send("stop");
+    ASSERT_TRUE(engine->waitFor("^bestmove ", answerMs));
+    engine->send("perft 3");
+    EXPECT_TRUE(engine->waitFor("^Nodes = 8902$", answerMs));
+    EXPECT_EQ(quitAndWait(), 0);
+}
+
 TEST_F(UciEngine, StopRightAfterGoIsNeverLost) {
     engine->send("position startpos");
     for (int k = 0; k < 30; k++) {
@@ -236,18 +258,25 @@ TEST_F(UciEngine, GoPonderWithPonderOffIsANormalSearch) {
     EXPECT_EQ(quitAndWait(), 0);
 }
 
-TEST_F(UciEngine, NewGameDuringASearchAbortsItAndResetsTheGame) {
-    engine->send("position startpos moves e2e4");
-    engine->send("go depth 60");
-    ASSERT_TRUE(engine->waitFor("^info depth 2 ", answerMs));
-    engine->send("ucinewgame");
-    engine->send("printFEN");
-    std::vector<std::string> before;
-    ASSERT_TRUE(engine->waitFor("^rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 0$",
-                                answerMs, &before));
-    EXPECT_EQ(countMatching(before, "^bestmove"), 0) << joinLines(before);
-    engine->send("go depth 2");
-    EXPECT_TRUE(engine->waitFor("^bestmove ", answerMs));
+// Every "go" is answered once: a search that "ucinewgame" ends answers before
+// the new game is set up.
+TEST_F(UciEngine, NewGameDuringASearchAnswersItAndResetsTheGame) {
+    for (const char* go : {"go depth 60", "go infinite"}) {
+        engine->send("position startpos moves e2e4");
+        engine->send(go);
+        ASSERT_TRUE(engine->waitFor("^info depth 2 ", answerMs));
+        engine->send("ucinewgame");
+        engine->send("printFEN");
+        std::vector<std::string> before;
+        ASSERT_TRUE(engine->waitFor("^rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 0$",
+                                    answerMs, &before));
+        EXPECT_EQ(countMatching(before, "^bestmove [a-h][1-8][a-h][1-8]$"), 1)
+            << go << "\n" << joinLines(before);
+        engine->send("go depth 2");
+        EXPECT_TRUE(engine->waitFor("^bestmove ", answerMs));
+    }
+    expectReady();
+    EXPECT_EQ(countMatching(engine->transcript, "^bestmove"), 4);
     EXPECT_EQ(quitAndWait(), 0);
 }
 
@@ -285,6 +314,134 @@ TEST_F(UciEngine, HeavyOptionsDuringASearchWaitForItsEnd) {
     EXPECT_LT(deferred, answered);
     EXPECT_GT(threads, answered);
     EXPECT_GT(resized, answered);
+}
+
+// Processor time (user and system) the process has used so far, in
+// milliseconds; -1 where the system does not tell.
+long long cpuMillis(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t close = text.rfind(')');
+    if (close == std::string::npos) return -1;
+    std::istringstream fields(text.substr(close + 2));
+    std::string field;
+    unsigned long long user = 0, system = 0;
+    // Fields 3 to 13 come before utime (14) and stime (15).
+    for (int k = 3; k <= 13 && fields >> field; k++) {
+    }
+    if (!(fields >> user >> system)) return -1;
+    return (long long)((user + system) * 1000ULL / (unsigned long long)sysconf(_SC_CLK_TCK));
+}
+
+// A mate in one runs its 127 iterations in a moment. An analysis or a ponder
+// search that has run out of iterations then sleeps, sending nothing, until
+// the command that ends it; then it answers once, without a ponder move it
+// does not have. With and without the input thread.
+struct EndingCase {
+    const char* name;
+    std::vector<std::string> before;  // after "uci"
+    const char* go;
+    const char* ending;  // nullptr: the end of input
+    bool stillRuns;      // the search goes on after `ending`, until "stop"
+};
+
+const EndingCase endingCases[] = {
+    {"StopEndsAnAnalysis", {}, "go infinite", "stop", false},
+    {"PonderhitEndsAPonderSearch", {"setoption name Ponder value true"},
+     "go ponder wtime 10000 btime 10000", "ponderhit", false},
+    {"StopEndsAPonderSearch", {"setoption name Ponder value true"},
+     "go ponder wtime 10000 btime 10000", "stop", false},
+    {"PonderhitLeavesAnInfinitePonderSearchRunning", {"setoption name Ponder value true"},
+     "go ponder infinite", "ponderhit", true},
+    {"QuitEndsAnAnalysis", {}, "go infinite", "quit", false},
+    {"NewGameEndsAnAnalysis", {}, "go infinite", "ucinewgame", false},
+    {"PositionEndsAnAnalysis", {}, "go infinite", "position startpos", false},
+    {"EndOfInputEndsAnAnalysis", {}, "go infinite", nullptr, false},
+};
+
+void PrintTo(const EndingCase& c, std::ostream* out) { *out << c.name; }
+
+class UciEndlessSearch : public testing::TestWithParam<std::tuple<EndingCase, bool>> {};
+
+TEST_P(UciEndlessSearch, WaitsAtItsLastIterationForTheCommandThatEndsIt) {
+    const EndingCase& c = std::get<0>(GetParam());
+    const bool inputThread = std::get<1>(GetParam());
+    TempDir dir;
+    if (!inputThread) dir.write("vorlix.ini", "UseInputThread=0\n");
+    EngineProcess engine(dir.path);
+    ASSERT_TRUE(engine.started());
+    engine.send("uci");
+    for (const std::string& line : c.before) engine.send(line);
+    engine.send("position fen 6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1");
+    engine.send(c.go);
+    ASSERT_TRUE(engine.waitFor("^info depth 127 ", answerMs));
+
+    const long long cpuBefore = cpuMillis(engine.processId());
+    EXPECT_FALSE(engine.waitFor("^bestmove", 600)) << "answered without a command";
+    const long long cpuAfter = cpuMillis(engine.processId());
+    if (cpuBefore >= 0 && cpuAfter >= 0)
+        EXPECT_LT(cpuAfter - cpuBefore, 200) << "the wait used a core";
+
+    const bool quits = c.ending == nullptr || std::string(c.ending) == "quit";
+    if (c.ending) engine.send(c.ending);
+    else engine.closeInput();
+    if (c.stillRuns) {
+        EXPECT_FALSE(engine.waitFor("^bestmove", 400)) << "ended by " << c.ending;
+        engine.send("stop");
+    }
+    ASSERT_TRUE(engine.waitFor("^bestmove a1a8$", answerMs)) << joinLines(engine.transcript);
+    if (!quits) {
+        engine.send("isready");
+        ASSERT_TRUE(engine.waitFor("^readyok$", answerMs));
+        engine.send("quit");
+    }
+    EXPECT_EQ(engine.waitExit(answerMs), 0);
+    EXPECT_EQ(countMatching(engine.transcript, "^bestmove"), 1) << joinLines(engine.transcript);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Endings, UciEndlessSearch, testing::Combine(testing::ValuesIn(endingCases), testing::Bool()),
+    [](const testing::TestParamInfo<std::tuple<EndingCase, bool>>& info) {
+        return std::string(std::get<0>(info.param).name) +
+               (std::get<1>(info.param) ? "WithInputThread" : "WithoutInputThread");
+    });
+
+// UCI_Elo limits the engine only while UCI_LimitStrength is on; switched
+// off, the engine is back at full speed, switched on it takes the last
+// UCI_Elo. The limit at 1500 Elo is 150000 nodes per second. Each search is
+// the same tree from an empty table, so the speeds compare.
+TEST_F(UciEngine, EloCountsOnlyWhileLimitStrengthIsOn) {
+    engine->send("quit");
+    ASSERT_EQ(engine->waitExit(answerMs), 0);
+    startEngine("LogLevel=127\n");
+    auto speed = [this](const char* option) {
+        engine->send(option);
+        engine->send("ucinewgame");
+        engine->send("position startpos");
+        engine->send("go depth 9");
+        std::string last;
+        EXPECT_TRUE(engine->waitFor("^info depth 9 ", answerMs, nullptr, &last));
+        EXPECT_TRUE(engine->waitFor("^bestmove", answerMs));
+        std::smatch match;
+        return std::regex_search(last, match, std::regex(" nps ([0-9]+) "))
+                   ? std::stoll(match[1])
+                   : -1;
+    };
+    const long long eloAlone = speed("setoption name UCI_Elo value 1500");
+    const long long limited = speed("setoption name UCI_LimitStrength value true");
+    const long long restored = speed("setoption name UCI_LimitStrength value false");
+    EXPECT_GT(limited, 0);
+    EXPECT_LT(limited, 200000);
+    EXPECT_GT(eloAlone, 2 * limited);
+    EXPECT_GT(restored, 2 * limited);
+    EXPECT_EQ(quitAndWait(), 0);
+    const std::string log = dir.read("logfile.txt");
+    size_t count = 0;
+    for (size_t at = log.find("using reduced strength"); at != std::string::npos;
+         at = log.find("using reduced strength", at + 1))
+        count++;
+    EXPECT_EQ(count, 1u) << log;
+    EXPECT_NE(log.find("using reduced strength : 1500 ELO"), std::string::npos);
 }
 
 // At the end of input a bounded search finishes and answers, an endless one

@@ -261,3 +261,44 @@ TEST(UciSession, Chess960CastlingText) {
 }
 
 }  // namespace
+
+// Castling is read back exactly as the engine writes it, by both
+// interpreters: the king's two-file step only for a king on e1 or e8 that
+// may castle that way, the king taking its own rook from any start square.
+// A king starting elsewhere that steps onto the c- or g-file moves plainly.
+TEST(MoveReading, CastlingTextIsReadAsTheEngineWritesIt) {
+    struct Case {
+        const char* fen;
+        std::vector<std::string> moves;
+        const char* fenAfter;  // printFEN's answer, without the move number
+    };
+    const Case cases[] = {
+        {"4k3/8/8/8/8/8/8/R2K4 w Q - 0 1", {"d1c1"}, "4k3/8/8/8/8/8/8/R1K5 b - - 1"},
+        {"rkr5/ppp5/8/8/8/8/PPP5/RKR5 w CAca - 0 1", {"b1c1"},
+         "rkr5/ppp5/8/8/8/8/PPP5/R4RK1 b kq - 1"},
+        {"1r2k1r1/pppppppp/8/8/8/8/PPPPPPPP/1R2K1R1 w GBgb - 0 1", {"e1g1", "e8c8"},
+         "2kr2r1/pppppppp/8/8/8/8/PPPPPPPP/1R3RK1 w - - 2"},
+        {"1r2k1r1/pppppppp/8/8/8/8/PPPPPPPP/1R2K1R1 w GBgb - 0 1", {"e1b1", "e8g8"},
+         "1r3rk1/pppppppp/8/8/8/8/PPPPPPPP/2KR2R1 w - - 2"},
+        {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", {"e1a1", "e8g8"},
+         "r4rk1/8/8/8/8/8/8/2KR3R w - - 2"},
+        // No right on the short wing: the two-file step is no move at all.
+        {"4k3/8/8/8/8/8/8/R3K2R w Q - 0 1", {"e1g1"}, "4k3/8/8/8/8/8/8/R3K2R w Q - 0"},
+    };
+    for (const Case& c : cases) {
+        std::string moves;
+        for (const std::string& move : c.moves) moves += " " + move;
+        std::vector<std::string> uci = {"uci", std::string("position fen ") + c.fen + " moves" + moves,
+                                        "printFEN"};
+        std::vector<std::string> xboard = {"xboard", "new", "force", std::string("setboard ") + c.fen};
+        xboard.insert(xboard.end(), c.moves.begin(), c.moves.end());
+        xboard.push_back("printFEN");
+        for (const auto& input : {uci, xboard}) {
+            TempDir dir;
+            int status = 0;
+            const auto output = runSession(dir, input, status);
+            EXPECT_EQ(countMatching(output, std::string("^") + c.fenAfter + " [0-9]+$"), 1)
+                << input[0] << " " << c.fen << moves << "\n" << joinLines(output);
+        }
+    }
+}

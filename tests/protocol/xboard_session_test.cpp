@@ -142,6 +142,33 @@ const DialogueCase dialogueCases[] = {
       "^[0-9a-f]+$", "^rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - ", "^Nodes = 8902$",
       "^Nodes = 400$"},
      {}},
+    // Chess960: castling arrives as O-O, O-O-O or the king taking its own
+    // rook; the engine writes its own as the king taking its rook, until
+    // "new" brings normal chess back. Castling short mates here.
+    {"Chess960CastlingIsReadAsOO",
+     {"new", "variant fischerandom", "force",
+      "setboard rk2r3/pppppppp/8/8/8/8/PPPPPPPP/RK2R3 w EAea - 0 1", "O-O", "O-O-O", "printFEN"},
+     {"^2krr3/pppppppp/8/8/8/8/PPPPPPPP/R4RK1 w - - 2 "},
+     {"Illegal"}},
+    {"Chess960CastlingIsReadAsKingTakesRook",
+     {"new", "variant fischerandom", "force",
+      "setboard rk2r3/pppppppp/8/8/8/8/PPPPPPPP/RK2R3 w EAea - 0 1", "b1e1", "b8a8", "printFEN"},
+     {"^2krr3/pppppppp/8/8/8/8/PPPPPPPP/R4RK1 w - - 2 "},
+     {"Illegal"}},
+    {"Chess960CastlingIsWrittenAsKingTakesRook",
+     {"new", "variant fischerandom", "setboard 4rkr1/4p1p1/8/8/8/8/8/4K2R w K - 0 1", "sd 2", "go"},
+     {"^move e1h1$"},
+     {"Illegal"}},
+    {"NewGameAfterChess960IsNormalChess",
+     {"new", "variant fischerandom", "new", "setboard 4rkr1/4p1p1/8/8/8/8/8/4K2R w K - 0 1", "sd 2",
+      "go"},
+     {"^move e1g1$"},
+     {"Illegal"}},
+    {"VariantNormalEndsChess960",
+     {"new", "variant fischerandom", "variant normal",
+      "setboard 4rkr1/4p1p1/8/8/8/8/8/4K2R w K - 0 1", "sd 2", "go"},
+     {"^move e1g1$"},
+     {"Illegal"}},
     {"UnknownCommandsAreIgnored",
      {"variant normal", "random", "name somebody", "rating 2000 1800", "computer", "draw",
       "remove", "hint", "bk", "accepted ping", "refused sigint", "# a comment", "xboard",
@@ -263,6 +290,53 @@ TEST_F(XBoardLive, ExitRestoresTheGameLimitsAfterAnAnalysis) {
     ASSERT_TRUE(referee.play("e2e4"));
     ASSERT_TRUE(engine.readMove(move));
     EXPECT_TRUE(referee.isLegal(move)) << move;
+}
+
+// The debugging commands answer at once during an analysis, on the
+// analysed position, and leave it running; the counting commands say in a
+// line why they wait.
+TEST_F(XBoardLive, DebuggingCommandsAnswerDuringAnAnalysis) {
+    engine.send("new");
+    engine.send("force");
+    engine.send("e2e4");
+    engine.send("post");
+    engine.send("analyze");
+    ASSERT_TRUE(engine.process.waitFor("^3 -?[0-9]+ [0-9]+ [0-9]+ ", answerTimeoutMs));
+    for (const char* command : {"eval", "printFEN", "printHashKey", "printBoard", "perft 2"})
+        engine.send(command);
+    std::vector<std::string> before;
+    ASSERT_TRUE(engine.process.waitFor("^Error \\(not run during a search\\): perft 2$", answerTimeoutMs,
+                                       &before));
+    std::string missing;
+    EXPECT_TRUE(containsInOrder(before,
+                                {"^eval = -?[0-9]+\\.[0-9][0-9]$",
+                                 "^rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1$",
+                                 "^[0-9a-f]+$", "^\\| r \\| n \\| b \\| q \\| k \\| b \\| n \\| r \\|$",
+                                 "^Black to play$"},
+                                &missing))
+        << missing << " in\n" << joinLines(before);
+    // The analysis goes on.
+    EXPECT_TRUE(engine.process.waitFor("^([4-9]|[1-9][0-9]+) -?[0-9]+ [0-9]+ [0-9]+ ", answerTimeoutMs));
+    engine.send("exit");
+    engine.send("perft 2");
+    EXPECT_TRUE(engine.process.waitFor("^Nodes = 600$", answerTimeoutMs));
+}
+
+// While the engine ponders, its expected reply stands on its board; the
+// position it reports is the game's, without that reply.
+TEST_F(XBoardLive, PositionReportsDuringPonderingLeaveTheExpectedReplyOut) {
+    engine.send("new");
+    engine.send("hard");
+    engine.send("sd 3");
+    engine.send("go");
+    std::string move;
+    ASSERT_TRUE(engine.readMove(move));
+    ASSERT_TRUE(engine.process.waitFor("^Hint: ", answerTimeoutMs));
+    ASSERT_TRUE(referee.play(move)) << move;
+    engine.send("printFEN");
+    std::string fen;
+    ASSERT_TRUE(engine.process.waitFor("/", answerTimeoutMs, nullptr, &fen));
+    EXPECT_EQ(Referee::fenPlacement(fen), referee.placement()) << fen;
 }
 
 TEST_F(XBoardLive, QuitDuringAnAnalysisEndsTheProgram) {
