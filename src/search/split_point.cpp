@@ -26,6 +26,14 @@ bool mayBook(const SearchThread& helper, const SearchThread& master) {
            (helper.splitPoints[count - 1].slaveMask.load(std::memory_order_relaxed) & master.bit);
 }
 
+// The split point's mutex, with the wait for it counted in a profiling build.
+inline void lockCounted(Mutex& mutex, SearchThread& thread) {
+    THREAD_PROFILE(const uint64_t begin = profileTicks();)
+    mutex.lockSpinning();
+    THREAD_PROFILE(thread.profile.lockTicks += profileTicks() - begin;)
+    (void)thread;
+}
+
 }  // namespace
 
 bool Searcher::split(MovePicker& picker, int alpha, int beta, int depth, int ply, int moveCount,
@@ -33,9 +41,14 @@ bool Searcher::split(MovePicker& picker, int alpha, int beta, int depth, int ply
                      int* alphaInOut, Move* bestMoveInOut) {
     SearchThread& master = *thread;
     SplitPoint& s = master.splitPoints[master.splitPointCount.load(std::memory_order_relaxed)];
+    THREAD_PROFILE(const uint64_t splitBegin = profileTicks();
+                   const uint64_t lockBefore = master.profile.lockTicks;
+                   master.profile.splits++;)
 
-    pool->lock();
-    s.mutex.lock();
+    THREAD_PROFILE(const uint64_t lockedPool = master.profile.lockTicks;)
+    lockCounted(*pool, master);
+    THREAD_PROFILE(master.profile.poolLockTicks += master.profile.lockTicks - lockedPool;)
+    lockCounted(s.mutex, master);
     s.parent = master.currentSplitPoint.load(std::memory_order_relaxed);
     s.master = &master;
     s.position = &position;
@@ -67,6 +80,8 @@ bool Searcher::split(MovePicker& picker, int alpha, int beta, int depth, int ply
     master.splitPointCount.store(master.splitPointCount.load(std::memory_order_relaxed) + 1,
                                  std::memory_order_relaxed);
 
+    SearchThread* booked[MaxSearchThreads];
+    int bookedCount = 0;
     for (SearchThread* helper : pool->threads) {
         if (!mayBook(*helper, master)) continue;
         s.slaveMask.store(s.slaveMask.load(std::memory_order_relaxed) | helper->bit,
@@ -79,20 +94,34 @@ bool Searcher::split(MovePicker& picker, int alpha, int beta, int depth, int ply
         std::memcpy(helper->killers[firstPly], master.killers[firstPly],
                     sizeof(master.killers[0]) * size_t(MaxPly - firstPly));
         helper->currentSplitPoint.store(&s, std::memory_order_relaxed);
+        THREAD_PROFILE(helper->profile.bookedAt = profileTicks(); master.profile.booked++;)
         helper->working.store(true, std::memory_order_relaxed);
-        helper->mutex.lock();
-        helper->condition.signal();
-        helper->mutex.unlock();
+        booked[bookedCount++] = helper;
     }
     s.mutex.unlock();
     pool->unlock();
+    // Woken only now: a sleeping thread's wake-up is a system call, too slow
+    // to make under the pool mutex, which every thread starting a stint
+    // needs. Nothing is lost: each booked thread tests `working`, set above,
+    // under its own mutex before it sleeps.
+    for (int i = 0; i < bookedCount; i++) {
+        booked[i]->mutex.lock();
+        booked[i]->condition.signal();
+        booked[i]->mutex.unlock();
+    }
+    THREAD_PROFILE(const uint64_t splitMiddle = profileTicks(); master.profile.bookedAt = splitMiddle;
+                   const uint64_t openLocks = master.profile.lockTicks - lockBefore;)
 
     // Work here like every helper, then wait (helping those who help us)
     // until every thread has left.
     master.idleLoop(&s);
 
-    pool->lock();
-    s.mutex.lock();
+    THREAD_PROFILE(const uint64_t closeBegin = profileTicks();
+                   const uint64_t lockMiddle = master.profile.lockTicks;)
+    THREAD_PROFILE(const uint64_t lockedPoolAgain = master.profile.lockTicks;)
+    lockCounted(*pool, master);
+    THREAD_PROFILE(master.profile.poolLockTicks += master.profile.lockTicks - lockedPoolAgain;)
+    lockCounted(s.mutex, master);
     master.splitPointCount.store(master.splitPointCount.load(std::memory_order_relaxed) - 1,
                                  std::memory_order_relaxed);
     master.currentSplitPoint.store(s.parent, std::memory_order_relaxed);
@@ -103,16 +132,21 @@ bool Searcher::split(MovePicker& picker, int alpha, int beta, int depth, int ply
     master.working.store(true, std::memory_order_relaxed);
     s.mutex.unlock();
     pool->unlock();
+    THREAD_PROFILE(const uint64_t splitEnd = profileTicks();
+                   master.profile.splitTicks += (splitMiddle - splitBegin) + (splitEnd - closeBegin) -
+                                                openLocks - (master.profile.lockTicks - lockMiddle);)
     return true;
 }
 
 void SearchThread::workAt(SplitPoint& s) {
     // A context of our own on this thread's stack, on a copy of the node.
+    THREAD_PROFILE(const uint64_t setupBegin = profileTicks(); profile.stints++;)
     Searcher context(*engine, *this, *s.position, s.keys, s.keyCount, s.ply);
     // The null-move rule looks at the move that led to the node.
     if (s.ply > 0) context.curMove[s.ply - 1] = s.curMove[s.ply - 1];
+    THREAD_PROFILE(profile.stintSetupTicks += profileTicks() - setupBegin;)
 
-    s.mutex.lock();
+    lockCounted(s.mutex, *this);
     if (s.rootSplit)
         context.workRoot(s);
     else
@@ -176,6 +210,7 @@ void Searcher::workInner(SplitPoint& s) {
         UndoRecord undo;
         if (!makeLegalMove(move, undo, p, key, us)) continue;
         const int mc = ++s.moveCount;
+        THREAD_PROFILE(thread->profile.splitMoves++;)
         a = maxScore(a, s.bestScore.load(std::memory_order_relaxed));
         s.mutex.unlock();
 
@@ -187,7 +222,7 @@ void Searcher::workInner(SplitPoint& s) {
         // as every split point is searched like a PV node.
         if (ext == 0 && s.futilityOn && seen > 0 && isQuiet(move) && s.futilityValue <= a) {
             takeBack(move, undo);
-            s.mutex.lock();
+            lockCounted(s.mutex, *thread);
             seen = mc;
             continue;
         }
@@ -209,7 +244,7 @@ void Searcher::workInner(SplitPoint& s) {
         }
 
         takeBack(move, undo);
-        s.mutex.lock();
+        lockCounted(s.mutex, *thread);
         if (mustStop()) return;
 
         a = maxScore(a, s.bestScore.load(std::memory_order_relaxed));
@@ -264,6 +299,7 @@ void Searcher::workRoot(SplitPoint& s) {
         curMove[0] = move;
         countNode();
         s.moveCount++;
+        THREAD_PROFILE(thread->profile.splitMoves++;)
         a = maxScore(a, s.bestScore.load(std::memory_order_relaxed));
         if (engine->verbose) engine->listener->onCurrentMove(move, k + 1);
         s.mutex.unlock();
@@ -278,7 +314,7 @@ void Searcher::workRoot(SplitPoint& s) {
         }
 
         takeBack(move, undo);
-        s.mutex.lock();
+        lockCounted(s.mutex, *thread);
         if (mustStop()) return;
 
         a = maxScore(a, s.bestScore.load(std::memory_order_relaxed));

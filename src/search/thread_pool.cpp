@@ -2,20 +2,12 @@
 
 #include "search/engine.h"
 
-#if defined(__i386__) || defined(__x86_64__)
-#include <immintrin.h>
-#endif
+#include "foundation/cpu_relax.h"
 
 namespace {
 
 // Pauses of the spin in the idle loop (some tens of microseconds).
 constexpr int IdleSpinCount = 2000;
-
-inline void cpuRelax() {
-#if defined(__i386__) || defined(__x86_64__)
-    _mm_pause();
-#endif
-}
 
 }  // namespace
 
@@ -47,12 +39,27 @@ void SearchThread::idleLoop(SplitPoint* waitFor) {
         if (working.load(std::memory_order_relaxed)) {
             // Booked (or our own split point): the booker set the split point
             // under the pool mutex before it set `working`.
-            pool->lock();
+            THREAD_PROFILE(const uint64_t begin = profileTicks();
+                           profile.wakeTicks += begin - profile.bookedAt;)
+            pool->lockSpinning();
+            THREAD_PROFILE(profile.lockTicks += profileTicks() - begin;
+                           profile.poolLockTicks += profileTicks() - begin;)
             SplitPoint* s = currentSplitPoint.load(std::memory_order_relaxed);
             pool->unlock();
             workAt(*s);
         }
 
+        THREAD_PROFILE(const uint64_t waitBegin = profileTicks();
+                       auto countWait = [&] {
+                           const uint64_t end = profileTicks();
+                           if (waitFor != nullptr) {
+                               profile.masterWaitTicks += end - waitBegin;
+                           } else {
+                               const uint64_t from = waitBegin > profileSearchStart()
+                                                         ? waitBegin : profileSearchStart();
+                               if (end > from) profile.idleTicks += end - from;
+                           }
+                       };)
         // Work is usually handed out again within microseconds: a short spin
         // before sleeping spares the wake-up through the condition.
         for (int k = 0; k < IdleSpinCount; k++) {
@@ -69,11 +76,15 @@ void SearchThread::idleLoop(SplitPoint* waitFor) {
         mutex.lock();
         if (waitFor != nullptr && waitFor->slaveMask.load(std::memory_order_relaxed) == 0) {
             mutex.unlock();
+            THREAD_PROFILE(countWait();)
             return;
         }
-        if (!exitFlag.load(std::memory_order_relaxed) && !working.load(std::memory_order_relaxed))
+        if (!exitFlag.load(std::memory_order_relaxed) && !working.load(std::memory_order_relaxed)) {
+            THREAD_PROFILE(profile.sleeps++;)
             condition.wait(mutex);  // a spurious wake-up just runs the loop again
+        }
         mutex.unlock();
+        THREAD_PROFILE(countWait();)
 
         if (exitFlag.load(std::memory_order_relaxed)) return;
     }
@@ -135,3 +146,28 @@ bool ThreadPool::helperAvailable(const SearchThread& thread) const {
     }
     return false;
 }
+
+#if VORLIX_THREAD_PROFILE
+#include <cstdio>
+
+void ThreadPool::printProfile(uint64_t searchTicks) const {
+    std::printf("thread  search%%  idle%%  mwait%%  lock%%  (pool)  split%%  setup%%   splits  booked  stints  "
+                "moves/stint  sleeps  wake_us\n");
+    const double total = double(searchTicks);
+    for (const SearchThread* t : threads) {
+        const ThreadProfile& p = t->profile;
+        const double other = double(p.idleTicks + p.masterWaitTicks + p.lockTicks + p.splitTicks +
+                                    p.stintSetupTicks);
+        std::printf("%6d %7.1f %6.1f %7.1f %6.1f %7.1f %7.1f %7.1f %8llu %7llu %7llu %12.1f %7llu %8.1f\n",
+                    t->index, 100.0 * (1.0 - other / total), 100.0 * double(p.idleTicks) / total,
+                    100.0 * double(p.masterWaitTicks) / total, 100.0 * double(p.lockTicks) / total,
+                    100.0 * double(p.poolLockTicks) / total,
+                    100.0 * double(p.splitTicks) / total, 100.0 * double(p.stintSetupTicks) / total,
+                    (unsigned long long)p.splits, (unsigned long long)p.booked,
+                    (unsigned long long)p.stints,
+                    p.stints ? double(p.splitMoves) / double(p.stints) : 0.0,
+                    (unsigned long long)p.sleeps,
+                    p.stints ? double(p.wakeTicks) / double(p.stints) / 2600.0 : 0.0);
+    }
+}
+#endif
