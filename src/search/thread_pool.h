@@ -86,6 +86,9 @@ struct ThreadPool : public Mutex {
     // Stack of every helper thread (4 MB; a parameter only so that a failed
     // creation can be exercised).
     size_t stackBytes = threadStackBytes;
+    // How long an idle thread waits busily before it sleeps (pauses); set by
+    // createThreads from the number of threads and cores.
+    int idleSpinPauses = 0;
 
     ThreadPool() = default;
     ~ThreadPool() override { destroyThreads(); }

@@ -29,6 +29,8 @@ struct alignas(64) ThreadProfile {
     uint64_t splitMoves = 0;       // moves taken at split points
     uint64_t sleeps = 0;           // waits on the condition
     uint64_t bookedAt = 0;         // tick of the last booking of this thread
+    // Waits by length: below 10, 50, 100, 200, 500, 1000, 2000 us, longer.
+    uint64_t waitsByLength[8] = {};
 };
 
 #if VORLIX_THREAD_PROFILE
