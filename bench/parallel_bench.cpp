@@ -3,13 +3,15 @@
 // that depth and the nodes per second of all its threads together, with both
 // as ratios to one thread.
 //
-//   parallel_bench [--seconds S] [--depth D] [--positions N] [--runs R]
+//   parallel_bench [--seconds S] [--depth D[,D2...]] [--positions N] [--runs R]
 //                  [--threads 1,2,4,8] [--hash MB]
 //
 // --seconds S  one thread's search time per position that fixes its depth
 //              (default 3); the depth is the last iteration one thread
 //              completes within S seconds
-// --depth D    search every position to D plies instead (no calibration)
+// --depth D    search every position to D plies instead (no calibration);
+//              a list D1,D2,... gives each position its own depth (the last
+//              one serves the positions beyond the list)
 // --positions N  use the first N positions of the built-in list (default 6)
 // --runs R     searches per position for every thread count above one, whose
 //              times and nodes are averaged (default 2); one thread searches
@@ -53,7 +55,7 @@ constexpr int benchFenCount = int(sizeof(benchFens) / sizeof(benchFens[0]));
 
 struct Options {
     double seconds = 3.0;
-    int depth = 0;
+    std::vector<int> depths;  // empty: calibrate
     int positions = 6;
     int runs = 2;
     int hashMb = 256;
@@ -131,7 +133,7 @@ Options parseOptions(int argc, char** argv) {
         if (name == "--seconds")
             options.seconds = std::atof(value);
         else if (name == "--depth")
-            options.depth = std::atoi(value);
+            options.depths = parseList(value);
         else if (name == "--positions")
             options.positions = std::atoi(value);
         else if (name == "--runs")
@@ -169,7 +171,10 @@ int main(int argc, char** argv) {
     std::vector<int> depths;
     engine->threadPool.setThreadCount(options.threads[0]);
     for (int p = 0; p < options.positions; p++) {
-        int depth = options.depth;
+        int depth = 0;
+        if (!options.depths.empty())
+            depth = options.depths[size_t(p) < options.depths.size() ? size_t(p)
+                                                                      : options.depths.size() - 1];
         if (depth <= 0) {
             depth = searchOnce(*engine, listener, benchFens[p], 0, options.seconds).depth;
             if (depth < 1) depth = 1;
@@ -222,7 +227,7 @@ int main(int argc, char** argv) {
         std::printf("\n");
         std::fflush(stdout);
         rows.push_back({threads, totalMs, totalNodes});
-        THREAD_PROFILE(engine->threadPool.printProfile(profiledTicks);)
+        THREAD_PROFILE(engine->threadPool.printProfile(profiledTicks, totalNodes * runs);)
         if (t == 0) refNps = totalNodes / (totalMs / 1000.0);
     }
 

@@ -169,7 +169,8 @@ bool ThreadPool::helperAvailable(const SearchThread& thread) const {
 #if VORLIX_THREAD_PROFILE
 #include <cstdio>
 
-void ThreadPool::printProfile(uint64_t searchTicks) const {
+void ThreadPool::printProfile(uint64_t searchTicks, double nodes) const {
+    double searching = 0;
     std::printf("thread  search%%  idle%%  mwait%%  lock%%  (pool)  split%%  setup%%   splits  booked  stints  "
                 "moves/stint  sleeps  wake_us\n");
     const double total = double(searchTicks);
@@ -177,6 +178,7 @@ void ThreadPool::printProfile(uint64_t searchTicks) const {
         const ThreadProfile& p = t->profile;
         const double other = double(p.idleTicks + p.masterWaitTicks + p.lockTicks + p.splitTicks +
                                     p.stintSetupTicks);
+        searching += total - other;
         std::printf("%6d %7.1f %6.1f %7.1f %6.1f %7.1f %7.1f %7.1f %8llu %7llu %7llu %12.1f %7llu %8.1f\n",
                     t->index, 100.0 * (1.0 - other / total), 100.0 * double(p.idleTicks) / total,
                     100.0 * double(p.masterWaitTicks) / total, 100.0 * double(p.lockTicks) / total,
@@ -193,5 +195,6 @@ void ThreadPool::printProfile(uint64_t searchTicks) const {
                     (unsigned long long)p.waitsByLength[4], (unsigned long long)p.waitsByLength[5],
                     (unsigned long long)p.waitsByLength[6], (unsigned long long)p.waitsByLength[7]);
     }
+    std::printf("nodes per second of one searching thread: %.0f\n", nodes / (searching / 2.6e9));
 }
 #endif

@@ -76,7 +76,9 @@ struct SearchThread : public Thread {
 
 // The pool mutex is the pool itself.
 struct ThreadPool : public Mutex {
-    Engine* engine = nullptr;
+    // The mutex is written at every split and every stint; the fields, read
+    // at every node deep enough to split, keep lines of their own.
+    alignas(64) Engine* engine = nullptr;
     SearchThread* mainThread = nullptr;
     std::vector<SearchThread*> threads;  // in index order, thread 0 first
     int32_t threadCount = 1;
@@ -109,7 +111,7 @@ struct ThreadPool : public Mutex {
     // the pool mutex; a stale answer costs at most a missed or empty booking.
     bool helperAvailable(const SearchThread& thread) const;
 
-    THREAD_PROFILE(void printProfile(uint64_t searchTicks) const;)
+    THREAD_PROFILE(void printProfile(uint64_t searchTicks, double nodes) const;)
 
     // Threads in the pool (those that failed to start are never in it).
     int size() const { return int(threads.size()); }
