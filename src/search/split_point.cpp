@@ -26,7 +26,8 @@ bool mayBook(const SearchThread& helper, const SearchThread& master) {
            (helper.splitPoints[count - 1].slaveMask.load(std::memory_order_relaxed) & master.bit);
 }
 
-// The split point's mutex, with the wait for it counted in a profiling build.
+// The pool's or a split point's mutex, with the wait for it counted in a
+// profiling build.
 inline void lockCounted(Mutex& mutex, SearchThread& thread) {
     THREAD_PROFILE(const uint64_t begin = profileTicks();)
     mutex.lockSpinning();
@@ -41,13 +42,9 @@ bool Searcher::split(MovePicker& picker, int alpha, int beta, int depth, int ply
                      int* alphaInOut, Move* bestMoveInOut) {
     SearchThread& master = *thread;
     SplitPoint& s = master.splitPoints[master.splitPointCount.load(std::memory_order_relaxed)];
-    THREAD_PROFILE(const uint64_t splitBegin = profileTicks();
-                   const uint64_t lockBefore = master.profile.lockTicks;
-                   master.profile.splits++;)
+    THREAD_PROFILE(master.profile.splits++;)
 
-    THREAD_PROFILE(const uint64_t lockedPool = master.profile.lockTicks;)
     lockCounted(*pool, master);
-    THREAD_PROFILE(master.profile.poolLockTicks += master.profile.lockTicks - lockedPool;)
     lockCounted(s.mutex, master);
     s.parent = master.currentSplitPoint.load(std::memory_order_relaxed);
     s.master = &master;
@@ -109,18 +106,13 @@ bool Searcher::split(MovePicker& picker, int alpha, int beta, int depth, int ply
         booked[i]->condition.signal();
         booked[i]->mutex.unlock();
     }
-    THREAD_PROFILE(const uint64_t splitMiddle = profileTicks(); master.profile.bookedAt = splitMiddle;
-                   const uint64_t openLocks = master.profile.lockTicks - lockBefore;)
+    THREAD_PROFILE(master.profile.bookedAt = profileTicks();)
 
     // Work here like every helper, then wait (helping those who help us)
     // until every thread has left.
     master.idleLoop(&s);
 
-    THREAD_PROFILE(const uint64_t closeBegin = profileTicks();
-                   const uint64_t lockMiddle = master.profile.lockTicks;)
-    THREAD_PROFILE(const uint64_t lockedPoolAgain = master.profile.lockTicks;)
     lockCounted(*pool, master);
-    THREAD_PROFILE(master.profile.poolLockTicks += master.profile.lockTicks - lockedPoolAgain;)
     lockCounted(s.mutex, master);
     master.splitPointCount.store(master.splitPointCount.load(std::memory_order_relaxed) - 1,
                                  std::memory_order_relaxed);
@@ -132,19 +124,15 @@ bool Searcher::split(MovePicker& picker, int alpha, int beta, int depth, int ply
     master.working.store(true, std::memory_order_relaxed);
     s.mutex.unlock();
     pool->unlock();
-    THREAD_PROFILE(const uint64_t splitEnd = profileTicks();
-                   master.profile.splitTicks += (splitMiddle - splitBegin) + (splitEnd - closeBegin) -
-                                                openLocks - (master.profile.lockTicks - lockMiddle);)
     return true;
 }
 
 void SearchThread::workAt(SplitPoint& s) {
     // A context of our own on this thread's stack, on a copy of the node.
-    THREAD_PROFILE(const uint64_t setupBegin = profileTicks(); profile.stints++;)
+    THREAD_PROFILE(profile.stints++;)
     Searcher context(*engine, *this, *s.position, s.keys, s.keyCount, s.ply);
     // The null-move rule looks at the move that led to the node.
     if (s.ply > 0) context.curMove[s.ply - 1] = s.curMove[s.ply - 1];
-    THREAD_PROFILE(profile.stintSetupTicks += profileTicks() - setupBegin;)
 
     lockCounted(s.mutex, *this);
     if (s.rootSplit)

@@ -53,8 +53,7 @@ void SearchThread::idleLoop(SplitPoint* waitFor) {
             THREAD_PROFILE(const uint64_t begin = profileTicks();
                            profile.wakeTicks += begin - profile.bookedAt;)
             pool->lockSpinning();
-            THREAD_PROFILE(profile.lockTicks += profileTicks() - begin;
-                           profile.poolLockTicks += profileTicks() - begin;)
+            THREAD_PROFILE(profile.lockTicks += profileTicks() - begin;)
             SplitPoint* s = currentSplitPoint.load(std::memory_order_relaxed);
             pool->unlock();
             workAt(*s);
@@ -63,11 +62,7 @@ void SearchThread::idleLoop(SplitPoint* waitFor) {
         THREAD_PROFILE(const uint64_t waitBegin = profileTicks();
                        auto countWait = [&] {
                            const uint64_t end = profileTicks();
-                           const double micros = double(end - waitBegin) / 2600.0;
-                           const double limits[7] = {10, 50, 100, 200, 500, 1000, 2000};
-                           int bucket = 0;
-                           while (bucket < 7 && micros >= limits[bucket]) bucket++;
-                           profile.waitsByLength[bucket]++;
+                           profile.countWait(double(end - waitBegin) / profileTicksPerMicro());
                            if (waitFor != nullptr) {
                                profile.masterWaitTicks += end - waitBegin;
                            } else {
@@ -170,31 +165,31 @@ bool ThreadPool::helperAvailable(const SearchThread& thread) const {
 #include <cstdio>
 
 void ThreadPool::printProfile(uint64_t searchTicks, double nodes) const {
-    double searching = 0;
-    std::printf("thread  search%%  idle%%  mwait%%  lock%%  (pool)  split%%  setup%%   splits  booked  stints  "
-                "moves/stint  sleeps  wake_us\n");
+    std::printf("thread search%%  idle%% mwait%%  lock%%  splits  booked  stints moves/stint  sleeps"
+                " wake_us\n");
     const double total = double(searchTicks);
+    const double perMicro = profileTicksPerMicro();
+    double searching = 0;
     for (const SearchThread* t : threads) {
         const ThreadProfile& p = t->profile;
-        const double other = double(p.idleTicks + p.masterWaitTicks + p.lockTicks + p.splitTicks +
-                                    p.stintSetupTicks);
+        const double other = double(p.idleTicks + p.masterWaitTicks + p.lockTicks);
         searching += total - other;
-        std::printf("%6d %7.1f %6.1f %7.1f %6.1f %7.1f %7.1f %7.1f %8llu %7llu %7llu %12.1f %7llu %8.1f\n",
-                    t->index, 100.0 * (1.0 - other / total), 100.0 * double(p.idleTicks) / total,
+        std::printf("%6d %7.1f %6.1f %6.1f %6.1f %7llu %7llu %7llu %11.1f %7llu %7.1f\n", t->index,
+                    100.0 * (1.0 - other / total), 100.0 * double(p.idleTicks) / total,
                     100.0 * double(p.masterWaitTicks) / total, 100.0 * double(p.lockTicks) / total,
-                    100.0 * double(p.poolLockTicks) / total,
-                    100.0 * double(p.splitTicks) / total, 100.0 * double(p.stintSetupTicks) / total,
                     (unsigned long long)p.splits, (unsigned long long)p.booked,
                     (unsigned long long)p.stints,
                     p.stints ? double(p.splitMoves) / double(p.stints) : 0.0,
                     (unsigned long long)p.sleeps,
-                    p.stints ? double(p.wakeTicks) / double(p.stints) / 2600.0 : 0.0);
-        std::printf("       waits <10us %llu <50 %llu <100 %llu <200 %llu <500 %llu <1000 %llu <2000 %llu longer %llu\n",
+                    p.stints ? double(p.wakeTicks) / double(p.stints) / perMicro : 0.0);
+        std::printf("       waits <10us %llu <50 %llu <100 %llu <200 %llu <500 %llu <1000 %llu"
+                    " <2000 %llu longer %llu\n",
                     (unsigned long long)p.waitsByLength[0], (unsigned long long)p.waitsByLength[1],
                     (unsigned long long)p.waitsByLength[2], (unsigned long long)p.waitsByLength[3],
                     (unsigned long long)p.waitsByLength[4], (unsigned long long)p.waitsByLength[5],
                     (unsigned long long)p.waitsByLength[6], (unsigned long long)p.waitsByLength[7]);
     }
-    std::printf("nodes per second of one searching thread: %.0f\n", nodes / (searching / 2.6e9));
+    std::printf("nodes per second of one searching thread: %.0f\n",
+                nodes / (searching / perMicro / 1e6));
 }
 #endif
