@@ -22,15 +22,16 @@
 //
 // Every search starts from a new game (an empty table) and runs through
 // Engine::think with a depth limit. Lines of the result:
-//   threads  time_ms  time_ratio  nodes  nps  nps_ratio
+//   threads  time_ms  time_ratio  ratio_geo  nodes  nps  nps_ratio
 // time_ratio is the thread count's total time over the reference's (lower
-// is better: 0.25 at 4 threads would be a perfect speed-up); nps_ratio is its
-// nodes per second over the reference's. Ratios on a busy machine mean
-// little: check the load (uptime) before and after.
+// is better: 0.25 at 4 threads would be a perfect speed-up), ratio_geo the
+// geometric mean of the positions' own time ratios; nps_ratio is its nodes
+// per second over the reference's. Ratios on a busy machine mean little: the
+// system's load averages are printed at the start and at the end.
 //
 // Where the threads' time goes: built in a tree of its own with
-//   cmake -S . -B build-prof -DCMAKE_BUILD_TYPE=Release \
-//         -DCMAKE_CXX_FLAGS=-DVORLIX_THREAD_PROFILE=1
+//   cmake -S . -B build-prof -DCMAKE_BUILD_TYPE=Release
+//         -DCMAKE_CXX_FLAGS=-DVORLIX_THREAD_PROFILE=1 (one command line)
 // the bench prints after each thread count, per thread, the share of the
 // search time spent searching, waiting to be booked (idle), waiting as a
 // master for its helpers (mwait) and acquiring mutexes (lock); its splits,
@@ -39,6 +40,7 @@
 // to working, and how long its waits lasted; and the nodes per second of one
 // thread while it searches.
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -120,6 +122,12 @@ Outcome searchOnce(Engine& engine, ResultListener& listener, const char* fen, in
     return outcome;
 }
 
+void printLoad(const char* when) {
+    double load[3];
+    if (getloadavg(load, 3) == 3)
+        std::printf("load average %s: %.2f %.2f %.2f\n", when, load[0], load[1], load[2]);
+}
+
 std::vector<int> parseList(const char* text) {
     std::vector<int> values;
     for (const char* p = text; *p;) {
@@ -171,6 +179,7 @@ Options parseOptions(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     const Options options = parseOptions(argc, argv);
+    printLoad("at the start");
     auto engine = std::make_unique<Engine>();
     engine->init(options.hashMb);
     engine->inputThreadInUse = true;  // no polling of standard input
@@ -208,6 +217,7 @@ int main(int argc, char** argv) {
         int threads;
         double ms;
         double nodes;
+        double geoRatio;
     };
     std::vector<Row> rows;
     for (size_t t = 0; t < options.threads.size(); t++) {
@@ -233,22 +243,27 @@ int main(int argc, char** argv) {
         std::printf("%2d thr  ", threads);
         for (int p = 0; p < options.positions; p++) std::printf(" %8.0f", ms[size_t(p)]);
         std::printf("\n   ratio");
-        for (int p = 0; p < options.positions; p++)
-            std::printf(" %8.3f", ms[size_t(p)] / refMs[size_t(p)]);
+        double logRatios = 0;
+        for (int p = 0; p < options.positions; p++) {
+            const double ratio = ms[size_t(p)] / refMs[size_t(p)];
+            std::printf(" %8.3f", ratio);
+            logRatios += std::log(ratio);
+        }
         std::printf("\n");
         std::fflush(stdout);
-        rows.push_back({threads, totalMs, totalNodes});
+        rows.push_back({threads, totalMs, totalNodes, std::exp(logRatios / options.positions)});
         THREAD_PROFILE(engine->threadPool.printProfile(profiledTicks, totalNodes * runs);)
         if (t == 0) refNps = totalNodes / (totalMs / 1000.0);
     }
 
-    std::printf("\n%7s %10s %10s %13s %12s %9s\n", "threads", "time_ms", "time_ratio", "nodes",
-                "nps", "nps_ratio");
+    std::printf("\n%7s %10s %10s %9s %13s %12s %9s\n", "threads", "time_ms", "time_ratio",
+                "ratio_geo", "nodes", "nps", "nps_ratio");
     for (const Row& row : rows) {
         const double nps = row.nodes / (row.ms / 1000.0);
-        std::printf("%7d %10.0f %10.3f %13.0f %12.0f %9.2f\n", row.threads, row.ms,
-                    row.ms / refTotalMs, row.nodes, nps, nps / refNps);
+        std::printf("%7d %10.0f %10.3f %9.3f %13.0f %12.0f %9.2f\n", row.threads, row.ms,
+                    row.ms / refTotalMs, row.geoRatio, row.nodes, nps, nps / refNps);
     }
+    printLoad("at the end");
     engine->listener = &engine->nullListener;
     engine->release();
     return 0;
