@@ -2,9 +2,8 @@
 
 #include <thread>
 
-#include "search/engine.h"
-
 #include "foundation/cpu_relax.h"
+#include "search/engine.h"
 
 namespace {
 
