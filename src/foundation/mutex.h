@@ -4,6 +4,8 @@
 
 #include <pthread.h>
 
+#include "foundation/cpu_relax.h"
+
 class Mutex {
 public:
     pthread_mutex_t mutex;
@@ -22,6 +24,17 @@ public:
 
     void lock() { pthread_mutex_lock(&mutex); }
     void unlock() { pthread_mutex_unlock(&mutex); }
+    // For locks that busy threads hold for a few hundred nanoseconds: tries
+    // for a while before blocking, as going to sleep and being woken takes
+    // far longer than the wait itself.
+    void lockSpinning() {
+        constexpr int SpinTries = 1000;
+        for (int k = 0; k < SpinTries; k++) {
+            if (pthread_mutex_trylock(&mutex) == 0) return;
+            cpuRelax();
+        }
+        pthread_mutex_lock(&mutex);
+    }
 };
 
 class Condition {

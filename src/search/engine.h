@@ -98,9 +98,11 @@ public:
     LimitMode limitMode = MoveTime;
     int32_t timeBudget = 0;               // microseconds for the current search
     uint32_t pollInterval = 30000;        // polls between two clock and input checks
-    std::atomic<uint32_t> pollCounter{0};
+    // The counters are written at every node; every thread reads the words
+    // around them at every node, so they keep a cache line of their own.
+    alignas(64) std::atomic<uint32_t> pollCounter{0};
     std::atomic<uint64_t> throttleCounter{0};
-    uint64_t npsLimit = 0;                // nodes per second, 0 for no limit
+    alignas(64) uint64_t npsLimit = 0;    // nodes per second, 0 for no limit
     uint64_t nodeLimit = 2000000;
     int32_t moveTime = 5000000;           // microseconds
     int32_t movesToGo = 40;

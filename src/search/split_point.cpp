@@ -26,6 +26,15 @@ bool mayBook(const SearchThread& helper, const SearchThread& master) {
            (helper.splitPoints[count - 1].slaveMask.load(std::memory_order_relaxed) & master.bit);
 }
 
+// The pool's or a split point's mutex, with the wait for it counted in a
+// profiling build.
+inline void lockCounted(Mutex& mutex, SearchThread& thread) {
+    THREAD_PROFILE(const uint64_t begin = profileTicks();)
+    mutex.lockSpinning();
+    THREAD_PROFILE(thread.profile.lockTicks += profileTicks() - begin;)
+    (void)thread;
+}
+
 }  // namespace
 
 bool Searcher::split(MovePicker& picker, int alpha, int beta, int depth, int ply, int moveCount,
@@ -33,9 +42,10 @@ bool Searcher::split(MovePicker& picker, int alpha, int beta, int depth, int ply
                      int* alphaInOut, Move* bestMoveInOut) {
     SearchThread& master = *thread;
     SplitPoint& s = master.splitPoints[master.splitPointCount.load(std::memory_order_relaxed)];
+    THREAD_PROFILE(master.profile.splits++;)
 
-    pool->lock();
-    s.mutex.lock();
+    lockCounted(*pool, master);
+    lockCounted(s.mutex, master);
     s.parent = master.currentSplitPoint.load(std::memory_order_relaxed);
     s.master = &master;
     s.position = &position;
@@ -67,6 +77,8 @@ bool Searcher::split(MovePicker& picker, int alpha, int beta, int depth, int ply
     master.splitPointCount.store(master.splitPointCount.load(std::memory_order_relaxed) + 1,
                                  std::memory_order_relaxed);
 
+    SearchThread* booked[MaxSearchThreads];
+    int bookedCount = 0;
     for (SearchThread* helper : pool->threads) {
         if (!mayBook(*helper, master)) continue;
         s.slaveMask.store(s.slaveMask.load(std::memory_order_relaxed) | helper->bit,
@@ -79,20 +91,29 @@ bool Searcher::split(MovePicker& picker, int alpha, int beta, int depth, int ply
         std::memcpy(helper->killers[firstPly], master.killers[firstPly],
                     sizeof(master.killers[0]) * size_t(MaxPly - firstPly));
         helper->currentSplitPoint.store(&s, std::memory_order_relaxed);
+        THREAD_PROFILE(helper->profile.bookedAt = profileTicks(); master.profile.booked++;)
         helper->working.store(true, std::memory_order_relaxed);
-        helper->mutex.lock();
-        helper->condition.signal();
-        helper->mutex.unlock();
+        booked[bookedCount++] = helper;
     }
     s.mutex.unlock();
     pool->unlock();
+    // Woken only now: a sleeping thread's wake-up is a system call, too slow
+    // to make under the pool mutex, which every thread starting a stint
+    // needs. Nothing is lost: each booked thread tests `working`, set above,
+    // under its own mutex before it sleeps.
+    for (int i = 0; i < bookedCount; i++) {
+        booked[i]->mutex.lock();
+        booked[i]->condition.signal();
+        booked[i]->mutex.unlock();
+    }
+    THREAD_PROFILE(master.profile.bookedAt = profileTicks();)
 
     // Work here like every helper, then wait (helping those who help us)
     // until every thread has left.
     master.idleLoop(&s);
 
-    pool->lock();
-    s.mutex.lock();
+    lockCounted(*pool, master);
+    lockCounted(s.mutex, master);
     master.splitPointCount.store(master.splitPointCount.load(std::memory_order_relaxed) - 1,
                                  std::memory_order_relaxed);
     master.currentSplitPoint.store(s.parent, std::memory_order_relaxed);
@@ -108,11 +129,12 @@ bool Searcher::split(MovePicker& picker, int alpha, int beta, int depth, int ply
 
 void SearchThread::workAt(SplitPoint& s) {
     // A context of our own on this thread's stack, on a copy of the node.
+    THREAD_PROFILE(profile.stints++;)
     Searcher context(*engine, *this, *s.position, s.keys, s.keyCount, s.ply);
     // The null-move rule looks at the move that led to the node.
     if (s.ply > 0) context.curMove[s.ply - 1] = s.curMove[s.ply - 1];
 
-    s.mutex.lock();
+    lockCounted(s.mutex, *this);
     if (s.rootSplit)
         context.workRoot(s);
     else
@@ -176,6 +198,7 @@ void Searcher::workInner(SplitPoint& s) {
         UndoRecord undo;
         if (!makeLegalMove(move, undo, p, key, us)) continue;
         const int mc = ++s.moveCount;
+        THREAD_PROFILE(thread->profile.splitMoves++;)
         a = maxScore(a, s.bestScore.load(std::memory_order_relaxed));
         s.mutex.unlock();
 
@@ -187,7 +210,7 @@ void Searcher::workInner(SplitPoint& s) {
         // as every split point is searched like a PV node.
         if (futilityPrunes(s.futilityOn, s.futilityValue, a, seen, move, ext)) {
             takeBack(move, undo);
-            s.mutex.lock();
+            lockCounted(s.mutex, *thread);
             seen = mc;
             continue;
         }
@@ -209,7 +232,7 @@ void Searcher::workInner(SplitPoint& s) {
         }
 
         takeBack(move, undo);
-        s.mutex.lock();
+        lockCounted(s.mutex, *thread);
         if (mustStop()) return;
 
         a = maxScore(a, s.bestScore.load(std::memory_order_relaxed));
@@ -264,6 +287,7 @@ void Searcher::workRoot(SplitPoint& s) {
         curMove[0] = move;
         countNode();
         s.moveCount++;
+        THREAD_PROFILE(thread->profile.splitMoves++;)
         a = maxScore(a, s.bestScore.load(std::memory_order_relaxed));
         if (engine->verbose) engine->listener->onCurrentMove(move, k + 1);
         s.mutex.unlock();
@@ -278,7 +302,7 @@ void Searcher::workRoot(SplitPoint& s) {
         }
 
         takeBack(move, undo);
-        s.mutex.lock();
+        lockCounted(s.mutex, *thread);
         if (mustStop()) return;
 
         a = maxScore(a, s.bestScore.load(std::memory_order_relaxed));

@@ -24,12 +24,15 @@ struct SearchThread;
 
 constexpr int MaxSplitPointsPerThread = 8;
 
-struct SplitPoint {
+// Three cache lines: the mutex; the node and the cut-off flag, read by every
+// thread below at every node and written only by the split; the counts and
+// scores, written at every move taken here.
+struct alignas(64) SplitPoint {
     Mutex mutex;  // guards the fields below, the node's picker and the master's PV rows
     // The master's split point at the moment of the split (null when it worked
     // for none): the chain through which a cut-off above reaches every thread
     // below it.
-    SplitPoint* parent = nullptr;
+    alignas(64) SplitPoint* parent = nullptr;
     SearchThread* master = nullptr;
 
     // The node, in the master's search context, which stays untouched while
@@ -53,7 +56,7 @@ struct SplitPoint {
     bool futilityOn = false;
     std::atomic<bool> cutoff{false};  // a move reached beta: everybody below stops
 
-    int32_t moveCount = 0;  // moves taken so far (inner), next root index (root)
+    alignas(64) int32_t moveCount = 0;  // moves taken so far (inner), next root index (root)
     uint64_t nodes = 0;     // nodes of the threads that left
     int32_t selDepth = 0;
     Move bestMove = NoMove;

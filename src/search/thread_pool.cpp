@@ -1,21 +1,23 @@
 #include "search/thread_pool.h"
 
-#include "search/engine.h"
+#include <thread>
 
-#if defined(__i386__) || defined(__x86_64__)
-#include <immintrin.h>
-#endif
+#include "foundation/cpu_relax.h"
+#include "search/engine.h"
 
 namespace {
 
-// Pauses of the spin in the idle loop (some tens of microseconds).
-constexpr int IdleSpinCount = 2000;
-
-inline void cpuRelax() {
-#if defined(__i386__) || defined(__x86_64__)
-    _mm_pause();
-#endif
-}
+// The busy wait of the idle loop, in pauses (a pause takes some tens of
+// nanoseconds). Most threads are booked again within a few tens of
+// microseconds of leaving a split point, and nine in ten within two hundred,
+// while a wake-up through the condition costs the booker a system call and
+// the sleeper tens to hundreds of microseconds: a thread that has a core of
+// its own waits busily for a few hundred microseconds. When the pool has more
+// threads than the machine has cores, a busy thread would take the core from
+// one that searches, so it waits busily only briefly.
+constexpr int IdleSpinPauses = 9600;
+constexpr int IdleSpinPausesSharedCores = 2000;
+constexpr int IdlePausesPerTest = 32;
 
 }  // namespace
 
@@ -47,21 +49,35 @@ void SearchThread::idleLoop(SplitPoint* waitFor) {
         if (working.load(std::memory_order_relaxed)) {
             // Booked (or our own split point): the booker set the split point
             // under the pool mutex before it set `working`.
-            pool->lock();
+            THREAD_PROFILE(const uint64_t begin = profileTicks();
+                           profile.wakeTicks += begin - profile.bookedAt;)
+            pool->lockSpinning();
+            THREAD_PROFILE(profile.lockTicks += profileTicks() - begin;)
             SplitPoint* s = currentSplitPoint.load(std::memory_order_relaxed);
             pool->unlock();
             workAt(*s);
         }
 
-        // Work is usually handed out again within microseconds: a short spin
-        // before sleeping spares the wake-up through the condition.
-        for (int k = 0; k < IdleSpinCount; k++) {
-            if (working.load(std::memory_order_relaxed) ||
-                exitFlag.load(std::memory_order_relaxed) ||
-                (waitFor != nullptr && waitFor->slaveMask.load(std::memory_order_relaxed) == 0))
-                break;
-            cpuRelax();
-        }
+        THREAD_PROFILE(const uint64_t waitBegin = profileTicks();
+                       auto countWait = [&] {
+                           const uint64_t end = profileTicks();
+                           profile.countWait(double(end - waitBegin) / profileTicksPerMicro());
+                           if (waitFor != nullptr) {
+                               profile.masterWaitTicks += end - waitBegin;
+                           } else {
+                               const uint64_t from = waitBegin > profileSearchStart()
+                                                         ? waitBegin : profileSearchStart();
+                               if (end > from) profile.idleTicks += end - from;
+                           }
+                       };)
+        // Wait busily first (see IdleSpinPauses).
+        auto hasWork = [&] {
+            return working.load(std::memory_order_relaxed) ||
+                   exitFlag.load(std::memory_order_relaxed) ||
+                   (waitFor != nullptr && waitFor->slaveMask.load(std::memory_order_relaxed) == 0);
+        };
+        for (int k = 0; k < pool->idleSpinPauses && !hasWork(); k += IdlePausesPerTest)
+            for (int i = 0; i < IdlePausesPerTest; i++) cpuRelax();
 
         // Tested under our own mutex: whoever books us sets `working` before
         // it signals under this mutex, and the last thread to leave our split
@@ -69,11 +85,15 @@ void SearchThread::idleLoop(SplitPoint* waitFor) {
         mutex.lock();
         if (waitFor != nullptr && waitFor->slaveMask.load(std::memory_order_relaxed) == 0) {
             mutex.unlock();
+            THREAD_PROFILE(countWait();)
             return;
         }
-        if (!exitFlag.load(std::memory_order_relaxed) && !working.load(std::memory_order_relaxed))
+        if (!exitFlag.load(std::memory_order_relaxed) && !working.load(std::memory_order_relaxed)) {
+            THREAD_PROFILE(profile.sleeps++;)
             condition.wait(mutex);  // a spurious wake-up just runs the loop again
+        }
         mutex.unlock();
+        THREAD_PROFILE(countWait();)
 
         if (exitFlag.load(std::memory_order_relaxed)) return;
     }
@@ -87,6 +107,10 @@ void ThreadPool::setThreadCount(int count) {
 void ThreadPool::createThreads() {
     if (!threads.empty()) destroyThreads();
     threads.reserve(size_t(threadCount));
+    // Before any thread starts: they read it without a lock.
+    const unsigned cores = std::thread::hardware_concurrency();
+    idleSpinPauses = cores != 0 && unsigned(threadCount) > cores ? IdleSpinPausesSharedCores
+                                                                  : IdleSpinPauses;
 
     mainThread = new SearchThread(0, this, engine);
     mainThread->handle = pthread_self();
@@ -135,3 +159,36 @@ bool ThreadPool::helperAvailable(const SearchThread& thread) const {
     }
     return false;
 }
+
+#if VORLIX_THREAD_PROFILE
+#include <cstdio>
+
+void ThreadPool::printProfile(uint64_t searchTicks, double nodes) const {
+    std::printf("thread search%%  idle%% mwait%%  lock%%  splits  booked  stints moves/stint  sleeps"
+                " wake_us\n");
+    const double total = double(searchTicks);
+    const double perMicro = profileTicksPerMicro();
+    double searching = 0;
+    for (const SearchThread* t : threads) {
+        const ThreadProfile& p = t->profile;
+        const double other = double(p.idleTicks + p.masterWaitTicks + p.lockTicks);
+        searching += total - other;
+        std::printf("%6d %7.1f %6.1f %6.1f %6.1f %7llu %7llu %7llu %11.1f %7llu %7.1f\n", t->index,
+                    100.0 * (1.0 - other / total), 100.0 * double(p.idleTicks) / total,
+                    100.0 * double(p.masterWaitTicks) / total, 100.0 * double(p.lockTicks) / total,
+                    (unsigned long long)p.splits, (unsigned long long)p.booked,
+                    (unsigned long long)p.stints,
+                    p.stints ? double(p.splitMoves) / double(p.stints) : 0.0,
+                    (unsigned long long)p.sleeps,
+                    p.stints ? double(p.wakeTicks) / double(p.stints) / perMicro : 0.0);
+        std::printf("       waits <10us %llu <50 %llu <100 %llu <200 %llu <500 %llu <1000 %llu"
+                    " <2000 %llu longer %llu\n",
+                    (unsigned long long)p.waitsByLength[0], (unsigned long long)p.waitsByLength[1],
+                    (unsigned long long)p.waitsByLength[2], (unsigned long long)p.waitsByLength[3],
+                    (unsigned long long)p.waitsByLength[4], (unsigned long long)p.waitsByLength[5],
+                    (unsigned long long)p.waitsByLength[6], (unsigned long long)p.waitsByLength[7]);
+    }
+    std::printf("nodes per second of one searching thread: %.0f\n",
+                nodes / (searching / perMicro / 1e6));
+}
+#endif

@@ -20,6 +20,7 @@
 #include "foundation/thread.h"
 #include "search/pv_line.h"
 #include "search/split_point.h"
+#include "search/thread_profile.h"
 
 class Engine;
 struct EvalParams;
@@ -39,17 +40,19 @@ struct SearchThread : public Thread {
     TranspositionTable* table;
     // The split point the thread was last booked on, or works at as master.
     // Changed by others only while the thread is not working, under the pool
-    // mutex.
-    std::atomic<SplitPoint*> currentSplitPoint{nullptr};
+    // mutex. This line is read by others looking for help; the node counter
+    // below, written at every node, keeps a line of its own.
+    alignas(64) std::atomic<SplitPoint*> currentSplitPoint{nullptr};
     std::atomic<bool> working{false};  // booked on a split point, or searching as master
     std::atomic<int32_t> splitPointCount{0};  // active split points this thread is master of
     // Nodes searched in the current search; summed by the node limit while
     // this thread counts on.
-    std::atomic<uint64_t> nodes{0};
+    alignas(64) std::atomic<uint64_t> nodes{0};
     SplitPoint splitPoints[MaxSplitPointsPerThread];  // a stack: the newest is [splitPointCount - 1]
-    Move killers[MaxPly][2] = {};
+    alignas(64) Move killers[MaxPly][2] = {};
     uint16_t history[2][8][64] = {};  // [colour][piece type][to square]
     PawnHashTable pawnHash{};
+    THREAD_PROFILE(ThreadProfile profile;)
 
     SearchThread(int32_t threadIndex, ThreadPool* owner, Engine* owningEngine);
     ~SearchThread() override;
@@ -73,7 +76,9 @@ struct SearchThread : public Thread {
 
 // The pool mutex is the pool itself.
 struct ThreadPool : public Mutex {
-    Engine* engine = nullptr;
+    // The mutex is written at every split and every stint; the fields, read
+    // at every node deep enough to split, keep lines of their own.
+    alignas(64) Engine* engine = nullptr;
     SearchThread* mainThread = nullptr;
     std::vector<SearchThread*> threads;  // in index order, thread 0 first
     int32_t threadCount = 1;
@@ -83,6 +88,9 @@ struct ThreadPool : public Mutex {
     // Stack of every helper thread (4 MB; a parameter only so that a failed
     // creation can be exercised).
     size_t stackBytes = threadStackBytes;
+    // How long an idle thread waits busily before it sleeps (pauses); set by
+    // createThreads from the number of threads and cores.
+    int idleSpinPauses = 0;
 
     ThreadPool() = default;
     ~ThreadPool() override { destroyThreads(); }
@@ -102,6 +110,8 @@ struct ThreadPool : public Mutex {
     // `thread` works (so it helps the thread that helps it). Reads without
     // the pool mutex; a stale answer costs at most a missed or empty booking.
     bool helperAvailable(const SearchThread& thread) const;
+
+    THREAD_PROFILE(void printProfile(uint64_t searchTicks, double nodes) const;)
 
     // Threads in the pool (those that failed to start are never in it).
     int size() const { return int(threads.size()); }

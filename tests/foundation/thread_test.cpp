@@ -92,6 +92,35 @@ TEST(Thread, DestructorJoinsStartedThread) {
     EXPECT_EQ(runs.load(), 1);  // joined: run has finished
 }
 
+// Threads that take a mutex by spinning first still exclude each other: a
+// plain counter increased under it loses no increment.
+TEST(Thread, SpinningLockExcludesTheOtherThreads) {
+    class Adder : public Thread {
+    public:
+        Mutex* mutex = nullptr;
+        int64_t* counter = nullptr;
+        ~Adder() override { join(); }
+        void run() override {
+            for (int i = 0; i < 20000; i++) {
+                mutex->lockSpinning();
+                ++*counter;
+                mutex->unlock();
+            }
+        }
+    };
+    Mutex mutex;
+    int64_t counter = 0;
+    {
+        Adder adders[4];
+        for (Adder& adder : adders) {
+            adder.mutex = &mutex;
+            adder.counter = &counter;
+            ASSERT_TRUE(adder.start());
+        }
+    }
+    EXPECT_EQ(counter, 4 * 20000);
+}
+
 TEST(Thread, IdsCountUpInCreationOrder) {
     const int first = Thread::nextId();
     Thread a;

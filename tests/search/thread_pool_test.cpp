@@ -98,4 +98,39 @@ TEST(ThreadPool, SleepingThreadsLeaveWhenThePoolIsRebuilt) {
     EXPECT_EQ(fixture.recorder.done.size(), 4u);
 }
 
+// Words one thread writes at every node (or at every move of a split point)
+// must not share a cache line with words the other threads read at every
+// node: each write would take the line from all of them.
+TEST(ThreadPool, WordsWrittenOftenShareNoCacheLineWithWordsReadEverywhere) {
+    EngineWithThreads fixture(2);
+    Engine& engine = *fixture.engine;
+    const SearchThread& thread = *engine.threadPool.threads[1];
+    const SplitPoint& split = thread.splitPoints[1];
+    struct Pair {
+        const char* what;
+        const void* written;
+        const void* read;
+    };
+    const Pair pairs[] = {
+        {"poll counter / stop state", &engine.pollCounter, &engine.stopState},
+        {"poll counter / node-rate limit", &engine.pollCounter, &engine.npsLimit},
+        {"thread node counter / working", &thread.nodes, &thread.working},
+        {"thread node counter / split point count", &thread.nodes, &thread.splitPointCount},
+        {"thread node counter / current split point", &thread.nodes, &thread.currentSplitPoint},
+        {"thread node counter / first split point", &thread.nodes, &thread.splitPoints[0].cutoff},
+        {"split point mutex / cut-off", &split.mutex, &split.cutoff},
+        {"split point move count / cut-off", &split.moveCount, &split.cutoff},
+        {"split point best score / parent", &split.bestScore, &split.parent},
+        {"pool mutex / split depth", static_cast<const Mutex*>(&engine.threadPool),
+         &engine.threadPool.minSplitDepth},
+        {"pool mutex / thread list", static_cast<const Mutex*>(&engine.threadPool),
+         &engine.threadPool.threads},
+    };
+    for (const Pair& pair : pairs) {
+        const uintptr_t written = reinterpret_cast<uintptr_t>(pair.written) / 64;
+        const uintptr_t read = reinterpret_cast<uintptr_t>(pair.read) / 64;
+        EXPECT_NE(written, read) << pair.what;
+    }
+}
+
 }  // namespace
