@@ -111,6 +111,7 @@ inline ProgramRun runProgram(const std::string& program, const std::vector<std::
                              const std::string& directory, int seconds = 60,
                              const std::string& input = "") {
     ProgramRun run;
+    const launch::ProgramLaunch launcher(program, args);
     const std::string inputFile = directory + "/.program_input";
     {
         std::ofstream inputText(inputFile, std::ios::binary);
@@ -128,7 +129,7 @@ inline ProgramRun runProgram(const std::string& program, const std::vector<std::
         int devNull = open("/dev/null", O_RDWR);
         if (devNull >= 0) dup2(devNull, 2);
         if (chdir(directory.c_str()) != 0) _exit(127);
-        execProgram(program, args);
+        launcher.execInChild();
     }
     close(pipeFds[1]);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
