@@ -59,7 +59,8 @@ public:
         words.insert(words.end(), args.begin(), args.end());
         for (std::string& word : words) pointers.push_back(&word[0]);
         pointers.push_back(nullptr);
-        failure = "cannot start " + program + (i386 ? " natively or under " + words[0] : "") + "\n";
+        const std::string ways = !i386 ? "" : forced ? " under " : " natively or under ";
+        failure = "cannot start " + program + ways + (i386 ? emulator : "") + "\n";
     }
     // The argument vectors point into `words`.
     ProgramLaunch(const ProgramLaunch&) = delete;
@@ -80,8 +81,6 @@ public:
         execvp(pointers[0], emulatedArgv());
         fail(report);
     }
-
-    bool runsI386() const { return i386; }
 
 private:
     char* const* nativeArgv() const { return pointers.data() + 1; }
@@ -108,7 +107,7 @@ private:
 // not be started either way (the emulator missing, say); `way` then says
 // which way failed.
 inline bool probeWay(const std::string& program, Way& way) {
-    const ProgramLaunch launch(program, {});
+    const ProgramLaunch launcher(program, {});
     int report[2];
     if (pipe2(report, O_CLOEXEC) != 0) return false;
     const pid_t child = fork();
@@ -116,7 +115,7 @@ inline bool probeWay(const std::string& program, Way& way) {
         const int quiet = open("/dev/null", O_RDWR);
         if (quiet >= 0) dup2(quiet, 0), dup2(quiet, 1), dup2(quiet, 2);
         close(report[0]);
-        launch.execInChild(report[1]);
+        launcher.execInChild(report[1]);
     }
     close(report[1]);
     if (child < 0) {
