@@ -430,13 +430,17 @@ void UciProtocol::ponderHit() {
         if (!searchOpen()) return;
     }
     e.ponderSearch = false;
+    // The next poll of the search makes the full check, clock included: the
+    // clock and the time budget belong to the searching thread.
     e.pollCounter = e.pollInterval;
-    e.poll();
 }
 
 void UciProtocol::quit() {
     Engine& e = host;
+    // The ending search reads the switch under this lock for its answer.
+    stateMutex.lock();
     e.ponderEnabled = 0;
+    stateMutex.unlock();
     if (searchOpen()) interruptSearch(Aborted);
 }
 

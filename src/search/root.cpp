@@ -439,16 +439,18 @@ void Engine::finishSearch(Move best, Move ponder, int depth, int maxDepth, int s
 }
 
 bool Engine::think(int ponder, bool armedByRequest) {
-    if (searching.exchange(true)) return true;  // never nested
+    if (searching.load()) return true;  // never nested
 
+    // Settled before the search counts as searching: a ponder hit waits for
+    // that, then clears the ponder flag and reads the search clock.
     Timer callTimer;
     searchTimer.start();
     callTimer.start();
+    ponderSearch = ponder != 0 && ponderAllowed;
+    searching = true;
 
-    ponderSearch = false;
     rootSide = Color(position.sideToMove);
     evalParams.ownColour = position.sideToMove;
-    if (ponder != 0 && ponderAllowed) ponderSearch = true;
 
     if (threadPool.mainThread == nullptr) {
         logger.log(LogError, "search requested before the engine was initialised");

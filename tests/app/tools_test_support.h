@@ -113,6 +113,7 @@ inline ProgramRun runProgram(const std::string& program, const std::vector<std::
                              const std::string& directory, int seconds = 60,
                              const std::string& input = "") {
     ProgramRun run;
+    const launch::ProgramLaunch launcher(program, args);
     const std::string inputFile = directory + "/.program_input";
     const std::string errorFile = directory + "/.program_errors";
     {
@@ -131,7 +132,7 @@ inline ProgramRun runProgram(const std::string& program, const std::vector<std::
         int errorFd = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (errorFd >= 0) dup2(errorFd, 2);
         if (chdir(directory.c_str()) != 0) _exit(127);
-        execProgram(program, args);
+        launcher.execInChild();
     }
     close(pipeFds[1]);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);

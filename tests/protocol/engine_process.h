@@ -88,6 +88,7 @@ public:
     // when empty).
     explicit EngineProcess(const std::string& directory, const std::vector<std::string>& args = {},
                            const std::string& program = programPath()) {
+        const launch::ProgramLaunch launcher(program, args);
         int input[2], output[2];
         if (pipe(input) != 0 || pipe(output) != 0) return;
         // A GUI that went away must not kill the test with SIGPIPE.
@@ -98,7 +99,7 @@ public:
             dup2(output[1], STDOUT_FILENO);
             close(input[0]), close(input[1]), close(output[0]), close(output[1]);
             if (!directory.empty() && chdir(directory.c_str()) != 0) _exit(126);
-            execProgram(program, args);
+            launcher.execInChild();
         }
         close(input[0]);
         close(output[1]);

@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "launch/program_launch.h"
+
 namespace soak {
 
 ChildProgram::~ChildProgram() {
@@ -18,6 +20,7 @@ ChildProgram::~ChildProgram() {
 }
 
 bool ChildProgram::start(const std::string& program, const std::string& directory) {
+    const launch::ProgramLaunch launcher(program, {});
     int input[2], output[2];
     if (pipe2(input, O_CLOEXEC) != 0) return false;
     if (pipe2(output, O_CLOEXEC) != 0) {
@@ -29,9 +32,7 @@ bool ChildProgram::start(const std::string& program, const std::string& director
         dup2(input[0], STDIN_FILENO);
         dup2(output[1], STDOUT_FILENO);
         if (chdir(directory.c_str()) != 0) _exit(126);
-        char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-        execv(program.c_str(), argv);
-        _exit(127);
+        launcher.execInChild();
     }
     close(input[0]);
     close(output[1]);

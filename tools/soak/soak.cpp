@@ -34,6 +34,7 @@
 
 #include "board/attacks.h"
 #include "child_program.h"
+#include "launch/program_launch.h"
 #include "referee_board.h"
 #include "rules88.h"
 
@@ -779,6 +780,16 @@ int main(int argc, char** argv) {
                 parallel, cores, (unsigned long long)seed);
     for (const std::string& name : programs) std::printf(" %s", name.c_str());
     std::printf("\n");
+    // The 32-bit builds may run under the emulator, several times slower:
+    // their time losses then say little about the engine.
+    for (const std::string& name : programs) {
+        if (!launch::isI386Program(binDir + "/" + name)) continue;
+        launch::Way way = launch::Way::Native;
+        launch::probeWay(binDir + "/" + name, way);
+        std::printf("soak: the 32-bit x86 builds run %s\n",
+                    way == launch::Way::Emulated ? "emulated, under qemu-i386" : "natively");
+        break;
+    }
     std::fflush(stdout);
 
     // Games in flight share the processor cores: a game asks for the search
