@@ -3,7 +3,8 @@
 # the unit tests once under AddressSanitizer and UndefinedBehaviorSanitizer,
 # and once more under ThreadSanitizer (all of them, so that every test that
 # starts or stops a thread, or drives the program through its input thread,
-# runs there without a list to keep), and a short run of every fuzz target.
+# runs there without a list to keep), a short run of every fuzz target, and a
+# few Chess960 games between two engine processes under the real XBoard GUI.
 # The 32-bit builds run natively, or under qemu-i386 where the kernel cannot
 # run them or VORLIX_EMULATE_X86=1 asks for it; the output says which.
 set -e
@@ -36,3 +37,6 @@ cmake --build build-tsan -j "$jobs"
 
 echo "== fuzz targets, short run"
 FUZZ_PARALLEL=${FUZZ_PARALLEL:-$jobs} sh scripts/fuzz.sh 15
+
+echo "== Chess960 games under the XBoard GUI, two engine processes"
+sh scripts/xboard_series.sh 4
