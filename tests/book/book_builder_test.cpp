@@ -4,10 +4,6 @@
 #include <signal.h>
 #include <sys/resource.h>
 
-#include <dirent.h>
-#include <unistd.h>
-
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -19,6 +15,7 @@
 #include "book/book_builder.h"
 #include "book/opening_book.h"
 #include "book_test_support.h"
+#include "support/temp_dir.h"
 
 using book_test::startPosition;
 using book_test::tempPath;
@@ -261,33 +258,6 @@ TEST(BookBuilder, TableGrowsInsteadOfDroppingPairs) {
 
 namespace {
 
-// Names in a directory, "." and ".." left out.
-std::vector<std::string> namesIn(const std::string& directory) {
-    std::vector<std::string> names;
-    if (DIR* listing = opendir(directory.c_str())) {
-        while (dirent* entry = readdir(listing)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        closedir(listing);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-// A directory of its own for each case, so that a stray file shows.
-struct ScratchDirectory {
-    std::string path;
-    ScratchDirectory() {
-        std::string pattern = tempPath("dirXXXXXX");
-        if (mkdtemp(&pattern[0]) != nullptr) path = pattern;
-    }
-    ~ScratchDirectory() {
-        for (const std::string& name : namesIn(path)) std::remove((path + "/" + name).c_str());
-        rmdir(path.c_str());
-    }
-};
-
 // Ends the builder's file with the file size limited to 64 KB: a book of
 // 20,000 pairs cannot be written whole.
 void endFileWithoutRoom(BookBuilder& builder, PgnReader& reader) {
@@ -329,7 +299,7 @@ TEST(BookBuilder, FailedWriteRemovesThePartialFile) {
 TEST(BookBuilder, FailedWriteKeepsTheFileItWasToReplace) {
     LogCapture log("builder_keeps_target");
     book_test::ensureTables();
-    ScratchDirectory dir;
+    TempDir dir;
     ASSERT_FALSE(dir.path.empty());
     const std::string target = dir.path + "/book.bin";
     std::ofstream(target, std::ios::binary) << "an earlier book";
@@ -343,14 +313,14 @@ TEST(BookBuilder, FailedWriteKeepsTheFileItWasToReplace) {
     EXPECT_FALSE(builder.written);
     EXPECT_EQ(builder.writeError, EFBIG);
     EXPECT_EQ(book_test::readFileBytes(target), "an earlier book");
-    EXPECT_EQ(namesIn(dir.path), std::vector<std::string>{"book.bin"});
+    EXPECT_EQ(dir.files(), std::vector<std::string>{"book.bin"});
     std::remove(pgn.c_str());
 }
 
 // A complete book replaces the file at the path, and only the book is left.
 TEST(BookBuilder, CompleteBookReplacesTheFileAtThePath) {
     book_test::ensureTables();
-    ScratchDirectory dir;
+    TempDir dir;
     ASSERT_FALSE(dir.path.empty());
     const std::string target = dir.path + "/book.bin";
     std::ofstream(target, std::ios::binary) << "an earlier book, longer than the new one";
@@ -362,7 +332,7 @@ TEST(BookBuilder, CompleteBookReplacesTheFileAtThePath) {
     int32_t plyLimit = 0;
     ASSERT_EQ(book.loadFile(target, inUse, plyLimit), 1);
     EXPECT_EQ(book.count, 1);
-    EXPECT_EQ(namesIn(dir.path), std::vector<std::string>{"book.bin"});
+    EXPECT_EQ(dir.files(), std::vector<std::string>{"book.bin"});
     std::remove(pgn.c_str());
 }
 

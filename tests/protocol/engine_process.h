@@ -24,62 +24,11 @@
 #include <vector>
 
 #include "support/child_process.h"
+#include "support/temp_dir.h"
 
 namespace enginetest {
 
-// A fresh directory under the system's temporary directory, removed with
-// everything in it when the object goes.
-class TempDir {
-public:
-    TempDir() {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/vorlix_proc_XXXXXX";
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        if (mkdtemp(name.data()) != nullptr) path = name.data();
-    }
-    ~TempDir() {
-        if (path.empty()) return;
-        if (DIR* dir = opendir(path.c_str())) {
-            while (dirent* entry = readdir(dir)) {
-                const std::string name = entry->d_name;
-                if (name != "." && name != "..") std::remove((path + "/" + name).c_str());
-            }
-            closedir(dir);
-        }
-        rmdir(path.c_str());
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    void write(const std::string& name, const std::string& text) const {
-        std::ofstream(path + "/" + name, std::ios::binary) << text;
-    }
-    std::string read(const std::string& name) const {
-        std::ifstream in(path + "/" + name, std::ios::binary);
-        std::stringstream all;
-        all << in.rdbuf();
-        return all.str();
-    }
-    bool exists(const std::string& name) const {
-        struct stat info;
-        return stat((path + "/" + name).c_str(), &info) == 0;
-    }
-    std::vector<std::string> files() const {
-        std::vector<std::string> names;
-        if (DIR* dir = opendir(path.c_str())) {
-            while (dirent* entry = readdir(dir)) {
-                const std::string name = entry->d_name;
-                if (name != "." && name != "..") names.push_back(name);
-            }
-            closedir(dir);
-        }
-        return names;
-    }
-
-    std::string path;
-};
-
+using ::TempDir;
 using ::programPath;
 
 class EngineProcess {
