@@ -3,8 +3,6 @@
 
 #include "protocol/perft_reports.h"
 
-#include <sys/time.h>
-
 #include <cinttypes>
 
 #include "board/perft.h"
@@ -23,56 +21,59 @@ int perftSpeed(uint64_t leafCount, double micros) {
 
 namespace {
 
-double microsSince(const timeval& start) {
-    timeval now;
-    gettimeofday(&now, nullptr);
-    return double(now.tv_sec - start.tv_sec) * 1000000.0 + double(now.tv_usec - start.tv_usec);
-}
-
 void sendTime(Engine& engine, const char* format, double micros) {
     char text[durationTextSize];
     formatDuration(text, micros);
     sendToGui(engine, format, text);
 }
 
-}  // namespace
-
-void runPerft(Engine& engine, int depth) {
+// Counts the game position's tree with `count` (a depth below 1 is counted
+// as 1, and reported as what was counted) and sends the depth, the leaves,
+// the lines `details` sends, the time and the speed.
+template <typename Count, typename Details>
+void sendTimedCount(Engine& engine, int depth, Count count, Details details) {
     PerftRunner& runner = engine.perftRunner;
     if (runner.position == nullptr) return;  // the engine is not initialised
-    // A depth below 1 is counted as 1, and reported as what was counted.
     depth = depth < 1 ? 1 : depth;
-    runner.nodes = 0;
-    timeval start;
-    gettimeofday(&start, nullptr);
-    runner.perft(depth);
-    const double micros = microsSince(start);
+    Timer timer;
+    timer.start();
+    count(runner, depth);
+    const double micros = timer.elapsed();
     sendToGui(engine, "Depth %d", depth);
     sendToGui(engine, "Nodes = %" PRIu64, runner.nodes);
+    details(runner);
     sendTime(engine, "Time = %s", micros);
     sendToGui(engine, "Speed = %d", perftSpeed(runner.nodes, micros));
 }
 
+}  // namespace
+
+void runPerft(Engine& engine, int depth) {
+    sendTimedCount(
+        engine, depth,
+        [](PerftRunner& runner, int plies) {
+            runner.nodes = 0;
+            runner.perft(plies);
+        },
+        [](PerftRunner&) {});
+}
+
 void runPerftDetailed(Engine& engine, int depth) {
-    PerftRunner& runner = engine.perftRunner;
-    if (runner.position == nullptr) return;
-    runner.nodes = runner.captures = runner.enPassant = runner.promotions = 0;
-    runner.castles = runner.checks = runner.mates = 0;
-    depth = depth < 1 ? 1 : depth;
-    timeval start;
-    gettimeofday(&start, nullptr);
-    runner.perftDetailed(depth);
-    const double micros = microsSince(start);
-    sendToGui(engine, "Depth %d", depth);
-    sendToGui(engine, "Nodes = %" PRIu64, runner.nodes);
-    sendToGui(engine, "Nodes captures = %" PRIu64, runner.captures);
-    sendToGui(engine, "Nodes e.p = %" PRIu64, runner.enPassant);
-    sendToGui(engine, "Nodes check = %" PRIu64, runner.checks);
-    sendToGui(engine, "Nodes mate = %" PRIu64, runner.mates);
-    sendToGui(engine, "Nodes promotion = %" PRIu64, runner.promotions);
-    sendToGui(engine, "Nodes castle = %" PRIu64, runner.castles);
-    sendTime(engine, "Time = %s", micros);
-    sendToGui(engine, "Speed = %d", perftSpeed(runner.nodes, micros));
+    sendTimedCount(
+        engine, depth,
+        [](PerftRunner& runner, int plies) {
+            runner.nodes = runner.captures = runner.enPassant = runner.promotions = 0;
+            runner.castles = runner.checks = runner.mates = 0;
+            runner.perftDetailed(plies);
+        },
+        [&engine](PerftRunner& runner) {
+            sendToGui(engine, "Nodes captures = %" PRIu64, runner.captures);
+            sendToGui(engine, "Nodes e.p = %" PRIu64, runner.enPassant);
+            sendToGui(engine, "Nodes check = %" PRIu64, runner.checks);
+            sendToGui(engine, "Nodes mate = %" PRIu64, runner.mates);
+            sendToGui(engine, "Nodes promotion = %" PRIu64, runner.promotions);
+            sendToGui(engine, "Nodes castle = %" PRIu64, runner.castles);
+        });
 }
 
 void runDivide(Engine& engine, int depth) {
