@@ -15,7 +15,7 @@
 #include "book/book_builder.h"
 #include "book/opening_book.h"
 #include "book_test_support.h"
-#include "support/temp_dir.h"
+#include "launch/temp_dir.h"
 
 using book_test::startPosition;
 using book_test::tempPath;

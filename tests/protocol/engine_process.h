@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "support/child_process.h"
-#include "support/temp_dir.h"
+#include "launch/temp_dir.h"
 
 namespace enginetest {
 

@@ -11,7 +11,6 @@
 //
 // The exit status is 0 when nothing went wrong.
 
-#include <dirent.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -35,6 +34,7 @@
 #include "board/attacks.h"
 #include "child_program.h"
 #include "launch/program_launch.h"
+#include "launch/temp_dir.h"
 #include "referee_board.h"
 #include "rules88.h"
 
@@ -102,32 +102,9 @@ bool startsWith(const std::string& text, const char* prefix) {
     return text.compare(0, std::strlen(prefix), prefix) == 0;
 }
 
-// A fresh working directory for one engine process, removed afterwards.
-struct WorkDir {
-    WorkDir() {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/vorlix_soak_XXXXXX";
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        if (mkdtemp(name.data()) != nullptr) path = name.data();
-    }
-    ~WorkDir() {
-        if (path.empty()) return;
-        if (DIR* dir = opendir(path.c_str())) {
-            while (dirent* entry = readdir(dir)) {
-                const std::string name = entry->d_name;
-                if (name != "." && name != "..") std::remove((path + "/" + name).c_str());
-            }
-            closedir(dir);
-        }
-        rmdir(path.c_str());
-    }
-    std::string path;
-};
-
 struct Player {
     PlayerSetup setup;
-    WorkDir dir;
+    TempDir dir{"vorlix_soak"};
     ChildProgram program;
     const char* colour = "";
     // UCI pondering: the expected reply and the board the ponder search is on.

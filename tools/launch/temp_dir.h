@@ -1,7 +1,8 @@
 #pragma once
 // A fresh directory under the system's temporary directory, removed with
-// everything in it when the object goes: tests that start the program or
-// write files see exactly what landed there.
+// everything in it when the object goes: the working directory of an engine
+// process that a test or the game referee starts, so that its configuration
+// and log files are under the caller's control and nothing is left behind.
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -17,9 +18,10 @@
 
 class TempDir {
 public:
-    TempDir() {
+    explicit TempDir(const char* prefix = "vorlix_proc") {
         const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/vorlix_proc_XXXXXX";
+        std::string pattern =
+            std::string(base && *base ? base : "/tmp") + "/" + prefix + "_XXXXXX";
         std::vector<char> name(pattern.begin(), pattern.end());
         name.push_back('\0');
         if (mkdtemp(name.data()) != nullptr) path = name.data();
