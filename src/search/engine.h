@@ -129,7 +129,7 @@ public:
     InputThread* inputThread = nullptr;
     Mutex mutex;
     Condition condition;
-    Mutex gameGuard;  // held while a search's end changes the game, and by snapshotGame
+    Mutex gameGuard;  // held while a search changes the game position, and by snapshotGame
     Condition commandCondition;  // a search waiting for a command sleeps on it, under mutex
     std::atomic<bool> searchRequested{false};  // written under mutex
     int32_t ponderArg = 0;                     // written under mutex
@@ -160,8 +160,8 @@ public:
     bool takeBack();
     bool toFen(const Position& source, char* buffer) const;
     // The game as it stands, for a command answered while a search runs:
-    // the search's end changes the game on the searching thread, under
-    // `gameGuard`.
+    // the searching thread changes the game position (its legality tests at
+    // the start, the move played at the end) under `gameGuard`.
     GameSnapshot snapshotGame();
 
     // Appends a key of the position before a game move, dropping the oldest

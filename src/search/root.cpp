@@ -416,9 +416,10 @@ Move Engine::findPonderMove(Move best) {
 
 void Engine::finishSearch(Move best, Move ponder, int depth, int maxDepth, int selDepth,
                           uint64_t nodes, double elapsed, bool fromBook) {
-    if (ponderAllowed && ponder == NoMove && best != NoMove) ponder = findPonderMove(best);
-
+    // Every change to the game position, the ponder move's trial included,
+    // is made under `gameGuard`: reports copy the game while a search runs.
     gameGuard.lock();
+    if (ponderAllowed && ponder == NoMove && best != NoMove) ponder = findPonderMove(best);
     if (ponderSearch.load(std::memory_order_relaxed)) {
         // The pondered move goes back; the listeners decide what the best and
         // ponder moves become.
@@ -460,9 +461,12 @@ bool Engine::think(int ponder, bool armedByRequest) {
         return true;
     }
 
+    // The legality test makes and unmakes each move on the game position.
+    gameGuard.lock();
     followWeights();
     MovePicker rootList;
     rootList.count = position.generateLegalMoves(rootList.moves, position.inCheck());
+    gameGuard.unlock();
     if (rootList.count == 0) {
         listener->onSearchDone(Stopped, NoMove, NoMove, 0, 0, 0, 0.0);
         ponderSearch = false;
