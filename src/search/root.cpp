@@ -486,7 +486,16 @@ bool Engine::think(int ponder, bool armedByRequest) {
     if (probeBook) {
         const Move bookMove = book.probe(position.key, rootList.moves, rootList.count);
         if (bookMove != NoMove) {
-            stopState = Stopped;
+            if (limitMode == Infinite && !ponderSearch.load(std::memory_order_relaxed)) {
+                // An analysis answers only when told to, from the book too;
+                // a stop that ends it keeps its kind.
+                if (!armedByRequest) stopState = Running;
+                waitForEndingCommand();
+                StopState expected = Running;
+                stopState.compare_exchange_strong(expected, Stopped, std::memory_order_relaxed);
+            } else {
+                stopState = Stopped;
+            }
             finishSearch(bookMove, NoMove, 1, maxDepth, 0, 0, 0.0, true);
             return true;
         }

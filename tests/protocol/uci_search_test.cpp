@@ -406,6 +406,35 @@ INSTANTIATE_TEST_SUITE_P(
                (std::get<1>(info.param) ? "WithInputThread" : "WithoutInputThread");
     });
 
+// An analysis of a book position waits for its end like any other: the
+// book move is the answer, sent once, after "stop".
+TEST(UciBookAnalysis, WaitsForStopBeforeAnsweringWithTheBookMove) {
+    for (const bool inputThread : {true, false}) {
+        TempDir dir;
+        dir.write("games.pgn", "1. e4 e5 2. Nf3 Nc6 1-0\n");
+        if (!inputThread) dir.write("vorlix.ini", "UseInputThread=0\n");
+        {
+            EngineProcess builder(dir.path, {"-buildbook", "games.pgn", "book.bin", "10", "1"});
+            ASSERT_TRUE(builder.started());
+            ASSERT_EQ(builder.waitExit(answerMs), 0);
+        }
+        EngineProcess engine(dir.path);
+        ASSERT_TRUE(engine.started());
+        engine.send("uci");
+        engine.send("setoption name Book File value book.bin");
+        engine.send("setoption name OwnBook value true");
+        engine.send("position startpos");
+        engine.send("go infinite");
+        EXPECT_FALSE(engine.waitFor("^bestmove", 600))
+            << "answered without a command: " << joinLines(engine.transcript);
+        engine.send("stop");
+        ASSERT_TRUE(engine.waitFor("^bestmove e2e4$", answerMs)) << joinLines(engine.transcript);
+        engine.send("quit");
+        EXPECT_EQ(engine.waitExit(answerMs), 0);
+        EXPECT_EQ(countMatching(engine.transcript, "^bestmove"), 1) << joinLines(engine.transcript);
+    }
+}
+
 // UCI_Elo limits the engine only while UCI_LimitStrength is on; switched
 // off, the engine is back at full speed, switched on it takes the last
 // UCI_Elo. The limit at 1500 Elo is 150000 nodes per second. Each search is
