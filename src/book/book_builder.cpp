@@ -173,13 +173,18 @@ bool writeBookFile(const std::string& path, const BookEntry* entries, int32_t co
 BookBuilder::BookBuilder(const std::string& path, int32_t depthLimit, int32_t minimumCount)
     : bookPath(path), minCount(minimumCount), depth(depthLimit) {}
 
-void BookBuilder::beginFile(PgnReader&) {
+void BookBuilder::beginFile(PgnReader& reader) {
     capacity = initialCapacity;
     indexMask = capacity - 1;
     used = 0;
     droppedPairs = 0;
     gamesRead = 0;
     written = false;
+    // Moves the reader keeps of a game: those the move counter reaches below
+    // the depth, 2 * depth - 1 from a game that starts with white. The first
+    // is always kept, so that its resolution still tells a game from text
+    // that is none.
+    reader.moveLimit = depth > 1 ? 2 * size_t(depth) - 1 : 1;
     table.reset(allocateTable(capacity));
     if (!table) {
         capacity = 0;

@@ -383,6 +383,72 @@ TEST(BookBuilder, OnlyTheMainLineOfEachGameCountsWithItsOwnResult) {
     EXPECT_EQ(tagsOnly.book.entries[first].score, 0);  // black won
 }
 
+namespace {
+
+// The builder, measuring how many moves the reader keeps of each game.
+class MeasuredBuilder : public BookBuilder {
+public:
+    using BookBuilder::BookBuilder;
+    size_t mostMovesKept = 0;
+    void gameEnd(PgnReader& reader) override {
+        mostMovesKept = std::max(mostMovesKept, reader.game.tokens.size());
+    }
+};
+
+}  // namespace
+
+// A game of any length takes the memory of the moves the depth counts, and
+// its result still comes from its own tags.
+TEST(BookBuilder, AGameKeepsOnlyTheMovesTheDepthCounts) {
+    LogCapture log("builder_move_limit");
+    book_test::ensureTables();
+    std::string moves;
+    for (int i = 0; i < 5000; ++i)
+        moves += "Nf3 Nf6 Ng1 Ng8 ";
+    // Beyond the depth moves are not resolved: an illegal one is no error.
+    const std::string games = "[Event \"A\"]\n[Result \"1-0\"]\n\n1. " + moves + "Ke5 1-0\n\n" +
+                              "[Event \"B\"]\n[Result \"0-1\"]\n\n1. e4 e5 2. Nf3 0-1\n";
+    const std::string pgn = writeTempFile("movelimit.pgn", games);
+    struct DepthCase {
+        int depth;
+        size_t movesKept;  // the most of a game
+    };
+    const DepthCase cases[] = {{-3, 1}, {0, 1}, {1, 1}, {2, 3}, {5, 9}};
+    for (const DepthCase& c : cases) {
+        MeasuredBuilder builder(tempPath("movelimit.bin"), c.depth, 1);
+        PgnReader reader(pgn, builder);
+        ASSERT_TRUE(reader.readFile());
+        EXPECT_EQ(builder.mostMovesKept, c.movesKept) << c.depth;
+        EXPECT_EQ(builder.gamesRead, 2u) << c.depth;
+        ASSERT_TRUE(builder.written) << c.depth;
+        OpeningBook book;
+        bool inUse = false;
+        int32_t plyLimit = 0;
+        ASSERT_EQ(book.loadFile(builder.bookPath, inUse, plyLimit), 1);
+        if (c.depth < 1) {
+            EXPECT_EQ(book.count, 0) << c.depth;
+            continue;
+        }
+        // Scores by each game's own result: white won A, black won B.
+        const int first = book.findFirst(startPosition().key);
+        ASSERT_GE(first, 0);
+        EXPECT_EQ(book.entries[first].move, g1f3);
+        EXPECT_EQ(book.entries[first].score, 2 * book.entries[first].games);
+        EXPECT_EQ(book.entries[first + 1].move, e2e4);
+        EXPECT_EQ(book.entries[first + 1].games, 1);
+        EXPECT_EQ(book.entries[first + 1].score, 0);
+        if (c.depth >= 2) {
+            const int reply = book.findFirst(keyAfter({e2e4}));
+            ASSERT_GE(reply, 0);
+            EXPECT_EQ(book.entries[reply].move, e7e5);
+            EXPECT_EQ(book.entries[reply].score, 2);
+        }
+        std::remove(builder.bookPath.c_str());
+    }
+    EXPECT_FALSE(log.contains("Chess PGN"));
+    std::remove(pgn.c_str());
+}
+
 // ------------------------------------------------------------------------
 // The book file as the real program writes it: what the book path and the
 // PGN path may name, run as the user a GUI or a shell would be.
