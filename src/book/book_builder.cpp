@@ -1,6 +1,7 @@
 #include "book/book_builder.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,6 +13,7 @@
 
 #include "book/pgn_reader.h"
 #include "foundation/log.h"
+#include "foundation/output_file.h"
 
 namespace {
 
@@ -37,13 +39,14 @@ void putLittleEndian32(unsigned char* bytes, uint32_t value) {
 
 namespace {
 
-// Opens a new file beside `path` for writing, never one that already exists:
-// the book is written there and takes the target's name only once it is
-// complete. Null, with errno set, when none can be created.
+// Opens a new file with a short name of its own in the directory of `path`,
+// never one that already exists: a file name as long as the system allows
+// still leaves room for it. Null, with errno set, when none can be created.
 FILE* createFileBeside(const std::string& path, std::string& created) {
+    const std::string directory = directoryPrefix(path);
     const unsigned long process = static_cast<unsigned long>(getpid());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        created = path + ".tmp" + std::to_string(process) + "-" + std::to_string(attempt);
+        created = directory + ".vorlix" + std::to_string(process) + "-" + std::to_string(attempt);
         const int fd = open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
         if (fd >= 0) {
             FILE* file = fdopen(fd, "wb");
@@ -61,43 +64,108 @@ FILE* createFileBeside(const std::string& path, std::string& created) {
     return nullptr;
 }
 
+// Opens the existing regular file at `path` to be written over from its
+// start. Null, with errno set, when it cannot be. Should the path have
+// become something else since it was looked at, the open does not wait for
+// a FIFO's reader, and the truncation fails on anything but a regular file.
+FILE* openInPlace(const std::string& path) {
+    const int fd = open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return nullptr;
+    FILE* file = ftruncate(fd, 0) == 0 ? fdopen(fd, "wb") : nullptr;
+    if (file == nullptr) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+    }
+    return file;
+}
+
+// Opens the file the book is written into: a new one beside the target, which
+// `created` names, to take the target's place once it is complete; or the
+// target itself, written over in place (`created` empty), when it has more
+// than one name (a new file would be the book under this name only) or when
+// its directory takes no new file. Null, with errno set, when neither can be
+// opened.
+FILE* openBookDestination(const OutputFile& target, std::string& created) {
+    created.clear();
+    if (target.exists && target.links > 1)
+        return openInPlace(target.path);
+    FILE* file = createFileBeside(target.path, created);
+    if (file == nullptr) {
+        created.clear();
+        if (target.exists && (errno == EACCES || errno == EPERM || errno == EROFS))
+            return openInPlace(target.path);
+        return nullptr;
+    }
+    // The new book is the old one in all but its contents: its owner where
+    // the system lets it be (a book that root builds over a user's stays the
+    // user's), and its permission bits.
+    if (target.exists) {
+        (void)!fchown(fileno(file), target.owner, target.group);
+        if (fchmod(fileno(file), mode_t(target.mode)) != 0) {
+            const int error = errno;
+            fclose(file);
+            unlink(created.c_str());
+            created.clear();
+            errno = error;
+            return nullptr;
+        }
+    }
+    return file;
+}
+
+// Writes the header and the entries and closes the file: 0, or the errno
+// value of the first failure.
+int writeEntries(FILE* file, const BookEntry* entries, int32_t count) {
+    int error = 0;
+    auto fail = [&error] {
+        if (error == 0)
+            error = errno != 0 ? errno : EIO;
+    };
+    unsigned char header[bookHeaderSize];
+    for (int i = 0; i < 4; ++i)
+        header[i] = uint8_t(bookMagic[i]);
+    putLittleEndian32(header + 4, bookVersion);
+    putLittleEndian32(header + 8, uint32_t(count));
+    errno = 0;
+    if (fwrite(header, 1, sizeof header, file) != sizeof header)
+        fail();
+    // Entries are little-endian in memory on every supported processor, so
+    // the records go out as they are.
+    if (error == 0 && count > 0 && fwrite(entries, sizeof(BookEntry), size_t(count), file) != size_t(count))
+        fail();
+    if (fclose(file) != 0)
+        fail();
+    return error;
+}
+
 }  // namespace
 
 bool writeBookFile(const std::string& path, const BookEntry* entries, int32_t count,
-                   int* failure) {
-    std::string created;
-    FILE* file = createFileBeside(path, created);
-    bool ok = file != nullptr;
-    int error = ok ? 0 : errno;
-    auto fail = [&] {
-        ok = false;
-        if (error == 0)
-            error = errno;
-    };
-    if (file != nullptr) {
-        unsigned char header[bookHeaderSize];
-        for (int i = 0; i < 4; ++i)
-            header[i] = uint8_t(bookMagic[i]);
-        putLittleEndian32(header + 4, bookVersion);
-        putLittleEndian32(header + 8, uint32_t(count));
-        if (fwrite(header, 1, sizeof header, file) != sizeof header)
-            fail();
-        // Entries are little-endian in memory on every supported processor, so
-        // the records go out as they are.
-        if (ok && count > 0 && fwrite(entries, sizeof(BookEntry), size_t(count), file) != size_t(count))
-            fail();
-        if (fclose(file) != 0)
-            fail();
-        if (ok && rename(created.c_str(), path.c_str()) != 0)
-            fail();
-        // Only the file made here goes; whatever the path named stays as it was.
+                   std::string* failure) {
+    OutputFile target;
+    std::string reason;
+    bool ok = false;
+    if (findOutputFile(path, target, reason)) {
+        std::string created;
+        FILE* file = openBookDestination(target, created);
+        int error = file == nullptr ? errno : writeEntries(file, entries, count);
+        if (!created.empty()) {
+            if (error == 0 && rename(created.c_str(), target.path.c_str()) != 0)
+                error = errno;
+            // Only the file made here goes; whatever the path named stays as it was.
+            if (error != 0)
+                unlink(created.c_str());
+        }
+        ok = error == 0;
         if (!ok)
-            unlink(created.c_str());
+            reason = std::strerror(error);
     }
     if (!ok) {
         logger.log(LogError, "error saving book file : %s", path.c_str());
         if (failure != nullptr)
-            *failure = error != 0 ? error : EIO;
+            *failure = reason;
     }
     return ok;
 }
@@ -105,12 +173,18 @@ bool writeBookFile(const std::string& path, const BookEntry* entries, int32_t co
 BookBuilder::BookBuilder(const std::string& path, int32_t depthLimit, int32_t minimumCount)
     : bookPath(path), minCount(minimumCount), depth(depthLimit) {}
 
-void BookBuilder::beginFile(PgnReader&) {
+void BookBuilder::beginFile(PgnReader& reader) {
     capacity = initialCapacity;
     indexMask = capacity - 1;
     used = 0;
     droppedPairs = 0;
+    gamesRead = 0;
     written = false;
+    // Moves the reader keeps of a game: those the move counter reaches below
+    // the depth, 2 * depth - 1 from a game that starts with white. The first
+    // is always kept, so that its resolution still tells a game from text
+    // that is none.
+    reader.moveLimit = depth > 1 ? 2 * size_t(depth) - 1 : 1;
     table.reset(allocateTable(capacity));
     if (!table) {
         capacity = 0;
@@ -134,6 +208,8 @@ void BookBuilder::gameStart(PgnReader& reader) {
 }
 
 void BookBuilder::onMove(PgnReader& reader, const PgnMoveToken&, Move move, const char*) {
+    if (reader.game.moves.size() == 1)
+        ++gamesRead;
     if (reader.ply < depth) {
         int score = 1;
         if (result != 0) {
@@ -208,8 +284,11 @@ void BookBuilder::endFile(PgnReader&) {
     }
     if (kept > 1)
         qsort(table.get(), size_t(kept), sizeof(BookEntry), compareBookEntries);
-    writeError = 0;
-    written = writeBookFile(bookPath, table.get(), kept, &writeError);
+    writeFailure.clear();
+    // Pairs come only from the games read. A file that gave neither is no
+    // PGN (an old book named in its place, say): the book it makes would be
+    // empty, and the file it would replace may well be the games.
+    written = (gamesRead > 0 || used > 0) && writeBookFile(bookPath, table.get(), kept, &writeFailure);
     if (droppedPairs > 0)
         fprintf(stderr, "build opening book : %llu (position, move) pairs dropped for want of memory\n",
                 static_cast<unsigned long long>(droppedPairs));
@@ -221,18 +300,29 @@ void BookBuilder::endFile(PgnReader&) {
 
 bool OpeningBook::buildFromPgn(const std::string& pgnPath, const std::string& bookPath, int depth,
                                int minCount, std::string* failure) {
+    auto fail = [failure](const std::string& text) {
+        if (failure != nullptr)
+            *failure = text;
+        return false;
+    };
+    // The book path is looked at before the games are read, so that a wrong
+    // one is reported at once; and the games are never written over with
+    // their own book.
+    OutputFile output;
+    std::string refusal;
+    if (!findOutputFile(bookPath, output, refusal) || output.isFile(pgnPath)) {
+        logger.log(LogError, "error saving book file : %s", bookPath.c_str());
+        return fail("cannot write " + bookPath + " (" +
+                    (refusal.empty() ? "it is the PGN file" : refusal) + ")");
+    }
     BookBuilder builder(bookPath, depth, minCount);
     // The reader owns a full Position and the game record: kept off the stack.
     std::unique_ptr<PgnReader> reader(new PgnReader(pgnPath, builder));
-    if (!reader->readFile()) {
-        if (failure != nullptr)
-            *failure = "cannot read " + pgnPath + " (" + std::strerror(reader->fileError) + ")";
-        return false;
-    }
-    if (!builder.written) {
-        if (failure != nullptr)
-            *failure = "cannot write " + bookPath + " (" + std::strerror(builder.writeError) + ")";
-        return false;
-    }
+    if (!reader->readFile())
+        return fail("cannot read " + pgnPath + " (" + std::strerror(reader->fileError) + ")");
+    if (builder.gamesRead == 0)
+        return fail("no game read from " + pgnPath);
+    if (!builder.written)
+        return fail("cannot write " + bookPath + " (" + builder.writeFailure + ")");
     return true;
 }

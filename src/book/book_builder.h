@@ -23,8 +23,9 @@ public:
     uint64_t currentKey = 0;  // key of the reader's position before the next move
     int32_t used = 0;         // occupied slots
     uint64_t droppedPairs = 0;  // pairs lost for want of memory
+    uint64_t gamesRead = 0;     // games of the file with at least one legal move
     bool written = false;       // the last endFile wrote a complete book file
-    int writeError = 0;         // errno of the failed write, 0 otherwise
+    std::string writeFailure;   // why it did not, empty otherwise
 
     BookBuilder(const std::string& path, int32_t depthLimit, int32_t minimumCount);
 
@@ -42,10 +43,14 @@ private:
     bool grow();
 };
 
-// Writes the header and the entries in the book file layout: into a new file
-// beside `path`, which replaces whatever `path` names only once every write
-// and the close have succeeded. False, with that new file removed, a message
-// logged and the errno value of the failure in *failure (when given), when
-// anything fails; the file at `path` is then left as it was.
+// Writes the header and the entries in the book file layout to the regular
+// file `path` names (through its symbolic links): into a new file beside it,
+// which takes its place, its owner and its permission bits only once every
+// write and the close have succeeded; or over the file in place, when it has
+// further hard links or its directory takes no new file. A path naming
+// anything else than a regular file, or a file the user may not write, is
+// refused and left as it is. False, with the new file removed, a message
+// logged and what failed in *failure (when given), when anything fails; the
+// file at `path` is then left as it was unless it was being written in place.
 bool writeBookFile(const std::string& path, const BookEntry* entries, int32_t count,
-                   int* failure = nullptr);
+                   std::string* failure = nullptr);

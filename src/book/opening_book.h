@@ -90,9 +90,10 @@ public:
     // Builds a book file from a PGN collection (the -buildbook tool): counts
     // the pairs of every game's moves while the move counter is below depth,
     // keeps those seen in at least minCount games. False when the PGN file
-    // cannot be read or the book file cannot be written, with a one-line
-    // account of what failed in *failure (when given). This book's own
-    // entries are not used.
+    // cannot be read, yields no game, or is the book file itself, or when the
+    // book file cannot be written (see writeBookFile), with a one-line
+    // account of what failed in *failure (when given); no book is written
+    // then. This book's own entries are not used.
     bool buildFromPgn(const std::string& pgnPath, const std::string& bookPath, int depth,
                       int minCount, std::string* failure = nullptr);
 };

@@ -83,6 +83,7 @@ void PgnReader::reset() {
     variationDepth = 0;
     inTagSection = false;
     gameOpen = false;
+    movesDropped = false;
     mode = Dispatch;
     previousWasCarriageReturn = false;
 }
@@ -275,11 +276,20 @@ void PgnReader::onCommentChar(char c) {
 void PgnReader::finishComment() {
     if (token.empty())
         return;
-    game.comments.push_back(token);
-    // A comment before the first move belongs to no move.
-    if (!game.tokens.empty() && game.comments.size() <= size_t(INT16_MAX))
-        game.tokens.back().comment = int16_t(game.comments.size());
-    handler->onComment(*this, game.comments.back());
+    // A comment before the first move, or after a move that was not kept,
+    // belongs to no stored move and is not stored. Of several comments after
+    // one move the move refers to the last: it takes the place of the one
+    // before, so that a game keeps no more comments than moves.
+    if (!game.tokens.empty() && !movesDropped) {
+        PgnMoveToken& move = game.tokens.back();
+        if (move.comment > 0 && size_t(move.comment) == game.comments.size()) {
+            game.comments.back() = token;
+        } else if (game.comments.size() < size_t(INT16_MAX)) {
+            game.comments.push_back(token);
+            move.comment = int16_t(game.comments.size());
+        }
+    }
+    handler->onComment(*this, token);
 }
 
 void PgnReader::onMoveTextChar(char c) {
@@ -297,7 +307,8 @@ void PgnReader::onMoveTextChar(char c) {
             onChar(c);
             break;
         default:
-            token.push_back(c);
+            if (token.size() < moveTextLength)
+                token.push_back(c);
             break;
     }
 }
@@ -310,8 +321,9 @@ void PgnReader::finishMoveToken() {
     if (token[0] == '$') {
         long nag = strtol(token.c_str() + 1, nullptr, 10);
         handler->onNag(*this, int(nag));
-        // A NAG before the first move belongs to no move.
-        if (!game.tokens.empty() && nag > 0 && nag <= 255) {
+        // A NAG before the first move, or after a move that was not kept,
+        // belongs to no stored move.
+        if (!game.tokens.empty() && !movesDropped && nag > 0 && nag <= 255) {
             for (uint8_t& slot : game.tokens.back().nags) {
                 if (slot == 0) {
                     slot = uint8_t(nag);
@@ -330,6 +342,10 @@ void PgnReader::finishMoveToken() {
             ++sanStart;
         if (sanStart == token.size())
             return;
+    }
+    if (game.tokens.size() >= moveLimit) {
+        movesDropped = true;
+        return;
     }
     PgnMoveToken move;
     move.san = token.substr(sanStart);
@@ -403,6 +419,7 @@ void PgnReader::closeGame() {
     moveNumber = 0;
     variationDepth = 0;
     gameOpen = false;
+    movesDropped = false;
 }
 
 void PgnReader::endOfFile() {

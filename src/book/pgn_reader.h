@@ -16,7 +16,9 @@ struct PgnTag {
 };
 
 struct PgnMoveToken {
-    std::string san;      // the SAN text as written, move number removed
+    // The SAN text as written, move number removed; a move-text token keeps
+    // at most PgnReader::moveTextLength characters.
+    std::string san;
     int16_t comment = 0;  // 1-based index into the game's comments, 0 for none
     uint8_t nags[4] = {0, 0, 0, 0};  // NAGs after the move; 0 marks a free slot
 };
@@ -25,6 +27,8 @@ struct PgnGame {
     std::vector<PgnTag> tags;
     std::vector<PgnMoveToken> tokens;  // main line only
     std::vector<Move> moves;           // resolved moves
+    // The comments the stored moves refer to; of several after one move,
+    // only the last, the one the move refers to, is kept.
     std::vector<std::string> comments;
 
     // Empties the lists, keeping their storage for the next game.
@@ -36,6 +40,10 @@ public:
     enum Mode { Dispatch, TagText, CommentText, MoveText };
 
     static constexpr size_t readBlockSize = 4096;
+    // Characters kept of a move-text token: far more than any move, move
+    // number, NAG or result takes, so that a file without blanks does not
+    // become one token as long as the file.
+    static constexpr size_t moveTextLength = 1023;
 
     std::string path;
     PgnGame game;
@@ -56,6 +64,14 @@ public:
     bool escaped = false;  // a backslash inside a quoted tag value
     size_t tagNameLength = 0;
     int gameNumber = 0;  // games closed so far; the first game is game 0
+    // Main-line moves a game keeps. Those after them are read, so that the
+    // game still ends where it does, but neither stored nor resolved, and
+    // the comments and NAGs after them are not stored either: what a game
+    // takes in memory is bounded by what its handler uses of it, not by the
+    // length of its move text. A handler that uses only a game's first moves
+    // sets it in beginFile.
+    size_t moveLimit = SIZE_MAX;
+    bool movesDropped = false;  // the current game has moves beyond moveLimit
     int fileError = 0;   // errno of a failed open or read, 0 otherwise
     Position position;
     PgnHandler* handler;

@@ -428,3 +428,71 @@ TEST(PgnReader, TestDataFinalPositions) {
         EXPECT_EQ(handler.games.at(0).moves.size(), 81u);
     }
 }
+
+namespace {
+
+// Keeps at most `limit` moves of a game and measures, when each game ends,
+// what the reader holds of it.
+class LimitedHandler : public RecordingHandler {
+public:
+    explicit LimitedHandler(size_t limit) : limit_(limit) {}
+    size_t mostTokens = 0;          // stored moves
+    size_t mostTokenCapacity = 0;   // room the move list took
+    size_t mostComments = 0;        // stored comments
+    size_t mostTextCapacity = 0;    // room the element text took
+
+    void beginFile(PgnReader& reader) override {
+        reader.moveLimit = limit_;
+        RecordingHandler::beginFile(reader);
+    }
+    void gameEnd(PgnReader& reader) override {
+        mostTokens = std::max(mostTokens, reader.game.tokens.size());
+        mostTokenCapacity = std::max(mostTokenCapacity, reader.game.tokens.capacity());
+        mostComments = std::max(mostComments, reader.game.comments.size());
+        mostTextCapacity = std::max(mostTextCapacity, reader.token.capacity());
+        RecordingHandler::gameEnd(reader);
+    }
+
+private:
+    size_t limit_;
+};
+
+}  // namespace
+
+// A game's move text as long as the file: the reader keeps the moves its
+// handler asks for, and still reads the rest to the game's end.
+TEST(PgnReader, AGameKeepsOnlyTheMovesItsHandlerAsksFor) {
+    const int rounds = 20000;
+    std::string endless = "[Event \"A\"]\n[Result \"1-0\"]\n\n1. Nf3 {first} Nf6 $1 2. Ng1 {one} {two} $2 Ng8 ";
+    for (int i = 0; i < rounds; ++i)
+        endless += "Nf3 {c} $3 Nf6 Ng1 Ng8 ";
+    // A move beyond the limit is not resolved: an illegal one is no error.
+    endless += "Ke5 " + std::string(100000, 'x') + " 1-0\n\n";
+    const std::string next = "[Event \"B\"]\n[Result \"0-1\"]\n\n1. d4 {reply} $4 d5 0-1\n";
+
+    LimitedHandler handler(3);
+    int closed = 0;
+    ASSERT_TRUE(readPgnText("movelimit", endless + next, handler, &closed));
+    EXPECT_EQ(closed, 2);
+    ASSERT_EQ(handler.games.size(), 2u);
+    EXPECT_EQ(sansOf(handler.games[0]), (std::vector<std::string>{"Nf3", "Nf6", "Ng1"}));
+    EXPECT_EQ(handler.games[0].moves[0].comment, "first");
+    EXPECT_EQ(handler.games[0].moves[1].nags, std::vector<int>{1});
+    EXPECT_EQ(handler.games[0].moves[2].comment, "two");
+    EXPECT_EQ(handler.games[0].moves[2].nags, std::vector<int>{2});
+    // The next game starts with its own tags and moves.
+    EXPECT_EQ(handler.games[1].tagsAtStart.at(1).second, "0-1");
+    EXPECT_EQ(sansOf(handler.games[1]), (std::vector<std::string>{"d4", "d5"}));
+    EXPECT_EQ(handler.games[1].moves[0].comment, "reply");
+    EXPECT_EQ(handler.games[1].moves[0].nags, std::vector<int>{4});
+    // Every comment and NAG is still reported as it is read.
+    EXPECT_EQ(handler.comments.size(), size_t(rounds + 4));
+    EXPECT_EQ(handler.nags.size(), size_t(rounds + 3));
+    EXPECT_TRUE(handler.errors.empty());
+
+    // What a game takes does not grow with its length.
+    EXPECT_EQ(handler.mostTokens, 3u);
+    EXPECT_LE(handler.mostTokenCapacity, 4u);
+    EXPECT_LE(handler.mostComments, 3u);
+    EXPECT_LT(handler.mostTextCapacity, 4096u);
+}
