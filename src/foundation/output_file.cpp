@@ -1,8 +1,3 @@
-// Large-file calls also in the 32-bit builds: without them stat fails on a
-// file whose size or inode number does not fit 32 bits. The header keeps the
-// system's structures out of sight, so this choice stays in this file.
-#define _FILE_OFFSET_BITS 64
-
 #include "foundation/output_file.h"
 
 #include <sys/stat.h>
