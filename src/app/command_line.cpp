@@ -23,9 +23,11 @@ constexpr int BookBuildHashMb = 32;
 
 using Args = std::vector<std::string>;
 
-// Exit statuses of the two ways a tool ends.
+// Exit statuses of the ways a tool ends. A tool whose file cannot be read
+// has released the engine already.
 constexpr int OrderlyStop = 0;
 constexpr int EndedWithoutStop = 1;
+constexpr int FileUnreadable = 1;
 
 void prepareFileTool(Engine& engine) {
     engine.init(engine.settings.hashMb);
@@ -88,6 +90,7 @@ bool runTestSuiteSwitch(Engine& engine, ConsoleListener& console, const Args& ar
     } else {
         tools::setDepthLimit(engine, value);
     }
+    // Status 1 whether the file was read or not.
     runTestSuite(engine.perftRunner, console, args[5].c_str());
     std::fflush(stdout);
     engine.release();
@@ -158,23 +161,25 @@ bool runCommandLine(Engine& engine, ConsoleListener& console, const Args& args, 
     if (name == "-testsuite") return runTestSuiteSwitch(engine, console, args, exitStatus);
     if (name == "-perftsuite") {
         if (n != 2 && n != 3) return false;
-        runPerftSuite(engine, args[1].c_str(), n == 3 ? tools::readNumber(args[2]) : 1);
-        exitStatus = OrderlyStop;
+        const int ran = runPerftSuite(engine, args[1].c_str(), n == 3 ? tools::readNumber(args[2]) : 1);
+        exitStatus = ran ? OrderlyStop : FileUnreadable;
         return true;
     }
     if (name == "-evalsuite" || name == "-checkfensuite" || name == "-testsee") {
         if (n != 2) return false;
         prepareFileTool(engine);
+        int ran;
         if (name == "-evalsuite") {
             engine.bestMoveOwed = 0;
-            runEvalSuite(engine.perftRunner, args[1].c_str());
+            ran = runEvalSuite(engine.perftRunner, args[1].c_str());
         } else if (name == "-checkfensuite") {
-            runCheckFenSuite(args[1].c_str());
+            ran = runCheckFenSuite(args[1].c_str());
         } else {
-            runSeeTest(engine.perftRunner, args[1].c_str());
+            ran = runSeeTest(engine.perftRunner, args[1].c_str());
         }
+        std::fflush(stdout);
         engine.release();
-        exitStatus = OrderlyStop;
+        exitStatus = ran ? OrderlyStop : FileUnreadable;
         return true;
     }
     if (name == "-perftd") return runPerftSwitch(engine, args, DetailedPerft, exitStatus);

@@ -12,6 +12,7 @@
 
 #include "book/pgn_reader.h"
 #include "foundation/log.h"
+#include "foundation/regular_file.h"
 
 namespace {
 
@@ -226,7 +227,7 @@ bool OpeningBook::buildFromPgn(const std::string& pgnPath, const std::string& bo
     std::unique_ptr<PgnReader> reader(new PgnReader(pgnPath, builder));
     if (!reader->readFile()) {
         if (failure != nullptr)
-            *failure = "cannot read " + pgnPath + " (" + std::strerror(reader->fileError) + ")";
+            *failure = "cannot read " + pgnPath + " (" + fileErrorText(reader->fileError) + ")";
         return false;
     }
     if (!builder.written) {

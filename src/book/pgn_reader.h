@@ -56,7 +56,7 @@ public:
     bool escaped = false;  // a backslash inside a quoted tag value
     size_t tagNameLength = 0;
     int gameNumber = 0;  // games closed so far; the first game is game 0
-    int fileError = 0;   // errno of a failed open or read, 0 otherwise
+    int fileError = 0;   // why the open or a read failed (fileErrorText), 0 otherwise
     Position position;
     PgnHandler* handler;
 
@@ -64,8 +64,8 @@ public:
     PgnReader(const std::string& pgnPath, PgnHandler& eventHandler);
 
     // Reads the whole file and sends the events. False when the file cannot
-    // be opened (after onError code 0) or a read fails part way, as reading a
-    // directory does (after onError code 5, with no endFile: what was read is
+    // be opened or is not a regular file (after onError code 0), or a read
+    // fails part way (after onError code 5, with no endFile: what was read is
     // not the whole file).
     bool readFile();
 
