@@ -23,11 +23,12 @@ constexpr int BookBuildHashMb = 32;
 
 using Args = std::vector<std::string>;
 
-// Exit statuses of the ways a tool ends. A tool whose file cannot be read
-// has released the engine already.
+// Exit statuses of the ways a tool ends. A tool that could not run (its
+// file cannot be read, its depth is refused) has released the engine
+// already or never set it up.
 constexpr int OrderlyStop = 0;
 constexpr int EndedWithoutStop = 1;
-constexpr int FileUnreadable = 1;
+constexpr int ToolFailed = 1;
 
 void prepareFileTool(Engine& engine) {
     engine.init(engine.settings.hashMb);
@@ -43,6 +44,12 @@ bool runPerftSwitch(Engine& engine, const Args& args, PerftReport report, int& e
     size_t n = args.size();
     if (!(n == 2 || (n == 4 && args[2] == "-fen"))) return false;
     int depth = tools::readNumber(args[1]);
+    if (depth > MaxPerftDepth) {
+        std::fprintf(stderr, "%s : depth %s too large (at most %d)\n", args[0].c_str() + 1,
+                     args[1].c_str(), MaxPerftDepth);
+        exitStatus = ToolFailed;
+        return true;
+    }
     engine.init(engine.settings.hashMb);
     engine.newGame();
     engine.bestMoveOwed = 0;
@@ -162,7 +169,7 @@ bool runCommandLine(Engine& engine, ConsoleListener& console, const Args& args, 
     if (name == "-perftsuite") {
         if (n != 2 && n != 3) return false;
         const int ran = runPerftSuite(engine, args[1].c_str(), n == 3 ? tools::readNumber(args[2]) : 1);
-        exitStatus = ran ? OrderlyStop : FileUnreadable;
+        exitStatus = ran ? OrderlyStop : ToolFailed;
         return true;
     }
     if (name == "-evalsuite" || name == "-checkfensuite" || name == "-testsee") {
@@ -179,7 +186,7 @@ bool runCommandLine(Engine& engine, ConsoleListener& console, const Args& args, 
         }
         std::fflush(stdout);
         engine.release();
-        exitStatus = ran ? OrderlyStop : FileUnreadable;
+        exitStatus = ran ? OrderlyStop : ToolFailed;
         return true;
     }
     if (name == "-perftd") return runPerftSwitch(engine, args, DetailedPerft, exitStatus);

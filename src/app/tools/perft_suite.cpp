@@ -86,6 +86,11 @@ int runPerftSuiteFile(PerftRunner& runner, const char* fileName, int depth, FILE
         logger.log(LogError, "perft suite needs an initialised engine");
         return 0;
     }
+    if (depth > MaxPerftDepth) {
+        logger.log(LogError, "perft suite depth %d too large", depth);
+        std::fprintf(stderr, "%s : depth %d too large (at most %d)\n", suiteName, depth, MaxPerftDepth);
+        return 0;
+    }
     FILE* file = tools::openInputFile(suiteName, fileName);
     if (file == nullptr) return 0;
     if (depth < 0) depth = DefaultSuiteDepth;
