@@ -23,9 +23,12 @@ constexpr int BookBuildHashMb = 32;
 
 using Args = std::vector<std::string>;
 
-// Exit statuses of the two ways a tool ends.
+// Exit statuses of the ways a tool ends. A tool that could not run (its
+// file cannot be read, its depth is refused) has released the engine
+// already or never set it up.
 constexpr int OrderlyStop = 0;
 constexpr int EndedWithoutStop = 1;
+constexpr int ToolFailed = 1;
 
 void prepareFileTool(Engine& engine) {
     engine.init(engine.settings.hashMb);
@@ -41,6 +44,12 @@ bool runPerftSwitch(Engine& engine, const Args& args, PerftReport report, int& e
     size_t n = args.size();
     if (!(n == 2 || (n == 4 && args[2] == "-fen"))) return false;
     int depth = tools::readNumber(args[1]);
+    if (depth > MaxPerftDepth) {
+        std::fprintf(stderr, "%s : depth %s too large (at most %d)\n", args[0].c_str() + 1,
+                     args[1].c_str(), MaxPerftDepth);
+        exitStatus = ToolFailed;
+        return true;
+    }
     engine.init(engine.settings.hashMb);
     engine.newGame();
     engine.bestMoveOwed = 0;
@@ -88,6 +97,7 @@ bool runTestSuiteSwitch(Engine& engine, ConsoleListener& console, const Args& ar
     } else {
         tools::setDepthLimit(engine, value);
     }
+    // Status 1 whether the file was read or not.
     runTestSuite(engine.perftRunner, console, args[5].c_str());
     std::fflush(stdout);
     engine.release();
@@ -158,23 +168,25 @@ bool runCommandLine(Engine& engine, ConsoleListener& console, const Args& args, 
     if (name == "-testsuite") return runTestSuiteSwitch(engine, console, args, exitStatus);
     if (name == "-perftsuite") {
         if (n != 2 && n != 3) return false;
-        runPerftSuite(engine, args[1].c_str(), n == 3 ? tools::readNumber(args[2]) : 1);
-        exitStatus = OrderlyStop;
+        const int ran = runPerftSuite(engine, args[1].c_str(), n == 3 ? tools::readNumber(args[2]) : 1);
+        exitStatus = ran ? OrderlyStop : ToolFailed;
         return true;
     }
     if (name == "-evalsuite" || name == "-checkfensuite" || name == "-testsee") {
         if (n != 2) return false;
         prepareFileTool(engine);
+        int ran;
         if (name == "-evalsuite") {
             engine.bestMoveOwed = 0;
-            runEvalSuite(engine.perftRunner, args[1].c_str());
+            ran = runEvalSuite(engine.perftRunner, args[1].c_str());
         } else if (name == "-checkfensuite") {
-            runCheckFenSuite(args[1].c_str());
+            ran = runCheckFenSuite(args[1].c_str());
         } else {
-            runSeeTest(engine.perftRunner, args[1].c_str());
+            ran = runSeeTest(engine.perftRunner, args[1].c_str());
         }
+        std::fflush(stdout);
         engine.release();
-        exitStatus = OrderlyStop;
+        exitStatus = ran ? OrderlyStop : ToolFailed;
         return true;
     }
     if (name == "-perftd") return runPerftSwitch(engine, args, DetailedPerft, exitStatus);

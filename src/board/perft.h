@@ -18,6 +18,14 @@ struct DivideEntry {
 // More than the legal moves of any chess position.
 constexpr int DivideEntryCount = 256;
 
+// The deepest count the runner takes; its callers refuse deeper ones. The
+// walk recurses once per ply with that ply's move lists in its frame (2 to
+// 8 KB a ply by count and build), so a depth without a bound exhausts any
+// stack. 128 plies, the longest line the search handles, take less than
+// 1 MB in every build, the 32-bit and the address-sanitizer ones included:
+// a quarter of the 4 MB stack of the threads that run the counts.
+constexpr int MaxPerftDepth = 128;
+
 struct PerftRunner {
     Engine* engine = nullptr;
     Position* position = nullptr;
@@ -36,6 +44,7 @@ struct PerftRunner {
     PerftRunner(const PerftRunner&) = delete;
     PerftRunner& operator=(const PerftRunner&) = delete;
 
+    // Each count takes a depth of at most MaxPerftDepth.
     // Adds the legal leaves at the depth to `nodes`. A depth below 1 counts
     // as 1: the walk always ends.
     void perft(int depth);

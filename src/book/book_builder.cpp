@@ -14,6 +14,7 @@
 #include "book/pgn_reader.h"
 #include "foundation/log.h"
 #include "foundation/output_file.h"
+#include "foundation/regular_file.h"
 
 namespace {
 
@@ -319,7 +320,7 @@ bool OpeningBook::buildFromPgn(const std::string& pgnPath, const std::string& bo
     // The reader owns a full Position and the game record: kept off the stack.
     std::unique_ptr<PgnReader> reader(new PgnReader(pgnPath, builder));
     if (!reader->readFile())
-        return fail("cannot read " + pgnPath + " (" + std::strerror(reader->fileError) + ")");
+        return fail("cannot read " + pgnPath + " (" + fileErrorText(reader->fileError) + ")");
     if (builder.gamesRead == 0)
         return fail("no game read from " + pgnPath);
     if (!builder.written)

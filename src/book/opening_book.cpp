@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "foundation/log.h"
+#include "foundation/regular_file.h"
 
 int compareBookEntries(const void* a, const void* b) {
     const BookEntry& x = *static_cast<const BookEntry*>(a);
@@ -42,7 +43,7 @@ int OpeningBook::loadFile(const std::string& path, bool& bookInUse, int32_t& boo
     // The probe draws from the C generator to honour the selectivity.
     srand(unsigned(time(nullptr)));
 
-    FILE* file = fopen(path.c_str(), "rb");
+    FILE* file = openRegularFile(path.c_str());
     if (file == nullptr) {
         logger.log(LogError, "book file not found : %s", path.c_str());
         bookInUse = false;

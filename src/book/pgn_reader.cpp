@@ -8,6 +8,7 @@
 #include "board/fen.h"
 #include "book/san.h"
 #include "foundation/log.h"
+#include "foundation/regular_file.h"
 
 // ---------------------------------------------------------------- handler --
 
@@ -90,9 +91,8 @@ void PgnReader::reset() {
 
 bool PgnReader::readFile() {
     fileError = 0;
-    FILE* file = fopen(path.c_str(), "rb");
+    FILE* file = openRegularFile(path.c_str(), &fileError);
     if (file == nullptr) {
-        fileError = errno;
         handler->onError(*this, PgnErrorFileNotFound, path.c_str());
         return false;
     }

@@ -72,7 +72,7 @@ public:
     // sets it in beginFile.
     size_t moveLimit = SIZE_MAX;
     bool movesDropped = false;  // the current game has moves beyond moveLimit
-    int fileError = 0;   // errno of a failed open or read, 0 otherwise
+    int fileError = 0;   // why the open or a read failed (fileErrorText), 0 otherwise
     Position position;
     PgnHandler* handler;
 
@@ -80,8 +80,8 @@ public:
     PgnReader(const std::string& pgnPath, PgnHandler& eventHandler);
 
     // Reads the whole file and sends the events. False when the file cannot
-    // be opened (after onError code 0) or a read fails part way, as reading a
-    // directory does (after onError code 5, with no endFile: what was read is
+    // be opened or is not a regular file (after onError code 0), or a read
+    // fails part way (after onError code 5, with no endFile: what was read is
     // not the whole file).
     bool readFile();
 

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "foundation/regular_file.h"
+
 namespace {
 
 constexpr int lineBufferSize = 1024;
@@ -43,10 +45,11 @@ bool readPhysicalLine(FILE* file, char* line, size_t size) {
 }  // namespace
 
 bool Config::readFile(const char* fileName) {
-    FILE* file = fopen(fileName, "r");
+    FILE* file = openRegularFile(fileName);
     if (file == nullptr)
         return false;
 
+    const size_t entriesBefore = entries.size();
     char line[lineBufferSize];
     while (readPhysicalLine(file, line, sizeof line)) {
         cutAtControlCharacter(line);
@@ -57,8 +60,13 @@ bool Config::readFile(const char* fileName) {
             continue;
         entries.push_back(ConfigEntry{std::string(line, size_t(equals - line)), std::string(equals + 1)});
     }
+    // A file that fails part way is not read: its first lines alone would
+    // give settings nobody wrote.
+    const bool complete = !ferror(file);
     fclose(file);
-    return true;
+    if (!complete)
+        entries.resize(entriesBefore);
+    return complete;
 }
 
 const ConfigEntry* Config::find(const char* key) const {

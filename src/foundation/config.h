@@ -14,7 +14,8 @@ class Config {
 public:
     std::vector<ConfigEntry> entries;
 
-    // Appends the entries of the file; false (nothing added) when it cannot be opened.
+    // Appends the entries of the file; false (nothing added) when it cannot
+    // be opened, is not a regular file, or fails to read.
     bool readFile(const char* fileName);
 
     // The value of the first entry with this key as a decimal number, clamped

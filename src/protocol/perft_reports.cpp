@@ -29,11 +29,13 @@ void sendTime(Engine& engine, const char* format, double micros) {
 
 // Counts the game position's tree with `count` (a depth below 1 is counted
 // as 1, and reported as what was counted) and sends the depth, the leaves,
-// the lines `details` sends, the time and the speed.
+// the lines `details` sends, the time and the speed. False, with nothing
+// counted or sent, for a depth above MaxPerftDepth.
 template <typename Count, typename Details>
-void sendTimedCount(Engine& engine, int depth, Count count, Details details) {
+bool sendTimedCount(Engine& engine, int depth, Count count, Details details) {
     PerftRunner& runner = engine.perftRunner;
-    if (runner.position == nullptr) return;  // the engine is not initialised
+    if (depth > MaxPerftDepth) return false;
+    if (runner.position == nullptr) return true;  // the engine is not initialised
     depth = depth < 1 ? 1 : depth;
     Timer timer;
     timer.start();
@@ -44,12 +46,13 @@ void sendTimedCount(Engine& engine, int depth, Count count, Details details) {
     details(runner);
     sendTime(engine, "Time = %s", micros);
     sendToGui(engine, "Speed = %d", perftSpeed(runner.nodes, micros));
+    return true;
 }
 
 }  // namespace
 
-void runPerft(Engine& engine, int depth) {
-    sendTimedCount(
+bool runPerft(Engine& engine, int depth) {
+    return sendTimedCount(
         engine, depth,
         [](PerftRunner& runner, int plies) {
             runner.nodes = 0;
@@ -58,8 +61,8 @@ void runPerft(Engine& engine, int depth) {
         [](PerftRunner&) {});
 }
 
-void runPerftDetailed(Engine& engine, int depth) {
-    sendTimedCount(
+bool runPerftDetailed(Engine& engine, int depth) {
+    return sendTimedCount(
         engine, depth,
         [](PerftRunner& runner, int plies) {
             runner.nodes = runner.captures = runner.enPassant = runner.promotions = 0;
@@ -76,9 +79,10 @@ void runPerftDetailed(Engine& engine, int depth) {
         });
 }
 
-void runDivide(Engine& engine, int depth) {
+bool runDivide(Engine& engine, int depth) {
     PerftRunner& runner = engine.perftRunner;
-    if (runner.position == nullptr) return;
+    if (depth > MaxPerftDepth) return false;
+    if (runner.position == nullptr) return true;
     Timer timer;
     timer.start();
     runner.allocateDivideEntries();
@@ -94,4 +98,5 @@ void runDivide(Engine& engine, int depth) {
     sendTime(engine, "\nTime = %s", micros);
     sendToGui(engine, "Speed = %d", perftSpeed(total, micros));
     runner.freeDivideEntries();
+    return true;
 }

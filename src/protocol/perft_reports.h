@@ -5,11 +5,16 @@
 
 #include <cstdint>
 
+#include "board/perft.h"
+
 class Engine;
 
-void runPerft(Engine& engine, int depth);
-void runPerftDetailed(Engine& engine, int depth);
-void runDivide(Engine& engine, int depth);
+// Each report refuses a depth above MaxPerftDepth (board/perft.h): it then
+// counts and sends nothing and returns false, and the caller says so in its
+// own words. A depth below 1 counts one ply.
+bool runPerft(Engine& engine, int depth);
+bool runPerftDetailed(Engine& engine, int depth);
+bool runDivide(Engine& engine, int depth);
 
 // Leaves per second as the reports print it (16 ms when no time passed).
 int perftSpeed(uint64_t leaves, double micros);

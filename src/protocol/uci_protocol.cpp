@@ -135,9 +135,12 @@ void UciProtocol::countMoves(Tokenizer& line) {
     if (!nextNumber(line, depth)) return;
     settleLastSearch();
     const int plies = int(clamp64(depth, INT_MIN, INT_MAX));
-    if (detailed) runPerftDetailed(engine, plies);
-    else if (divide) runDivide(engine, plies);
-    else runPerft(engine, plies);
+    bool counted;
+    if (detailed) counted = runPerftDetailed(engine, plies);
+    else if (divide) counted = runDivide(engine, plies);
+    else counted = runPerft(engine, plies);
+    if (!counted)
+        sendToGui(engine, "info string depth too large (at most %d): %s", MaxPerftDepth, line.lineStart);
 }
 
 void UciProtocol::go(Tokenizer& line) {

@@ -286,9 +286,11 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
             return 1;
         }
         const int depth = int(clamp64(n, INT_MIN, INT_MAX));
-        if (detailed) runPerftDetailed(e, depth);
-        else if (divide) runDivide(e, depth);
-        else runPerft(e, depth);
+        bool counted;
+        if (detailed) counted = runPerftDetailed(e, depth);
+        else if (divide) counted = runDivide(e, depth);
+        else counted = runPerft(e, depth);
+        if (!counted) sendToGui(e, "Error (depth too large): %s", line.lineStart);
     } else if (tokenIs(line, "option")) {
         if (line.next() && tokenIs(line, "Clear") && line.next() && tokenIs(line, "Hash")) {
             // The search threads read the table: a running search clears it

@@ -330,11 +330,11 @@ TEST_F(ToolsProgram, ToolsGivenMissingEmptyOrGarbageFilesEndCleanly) {
         int status;
     };
     const std::vector<Expectation> runs = {
-        {{"-perftsuite", missing}, 0},      {{"-perftsuite", empty}, 0},
-        {{"-perftsuite", noise, "1"}, 0},   {{"-evalsuite", missing}, 0},
+        {{"-perftsuite", missing}, 1},      {{"-perftsuite", empty}, 0},
+        {{"-perftsuite", noise, "1"}, 0},   {{"-evalsuite", missing}, 1},
         {{"-evalsuite", empty}, 0},         {{"-evalsuite", noise}, 0},
-        {{"-checkfensuite", missing}, 0},   {{"-checkfensuite", empty}, 0},
-        {{"-checkfensuite", noise}, 0},     {{"-testsee", missing}, 0},
+        {{"-checkfensuite", missing}, 1},   {{"-checkfensuite", empty}, 0},
+        {{"-checkfensuite", noise}, 0},     {{"-testsee", missing}, 1},
         {{"-testsee", empty}, 0},           {{"-testsee", noise}, 0},
         {{"-testsuite", "1", "1", "depth", "1", empty}, 1},
         {{"-testsuite", "1", "1", "depth", "1", noise}, 1},
@@ -348,8 +348,8 @@ TEST_F(ToolsProgram, ToolsGivenMissingEmptyOrGarbageFilesEndCleanly) {
         std::string what = expected.args[0] + " " + expected.args[expected.args.size() > 5 ? 5 : 1];
         EXPECT_EQ(result.exitStatus, expected.status) << what << "\n" << result.output;
     }
-    // What each says: nothing for a missing file (the log has it), the
-    // summary of nothing for an empty one.
+    // What each says: nothing on standard output for a missing file (standard
+    // error says why), the summary of nothing for an empty one.
     EXPECT_EQ(run({"-perftsuite", missing}).output, "");
     EXPECT_EQ(run({"-perftsuite", empty}).output, "score = 0 / 0\n");
     EXPECT_EQ(run({"-evalsuite", missing}).output, "");

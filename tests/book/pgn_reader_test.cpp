@@ -3,6 +3,7 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 
 #include <gtest/gtest.h>
@@ -187,14 +188,30 @@ TEST(PgnReader, GameBoundariesAtTheEdgesOfTheMoveText) {
     }
 }
 
-TEST(PgnReader, DirectoryIsAReadFailureWithoutAnEndOfFile) {
+// A directory is not a file of games: it is refused as a missing file is,
+// before a byte is read.
+TEST(PgnReader, DirectoryIsRefusedAsAMissingFile) {
     LogCapture log("pgn_directory");
     RecordingHandler handler;
     book_test::ensureTables();
     const std::string path = testing::TempDir();
     PgnReader reader(path, handler);
     EXPECT_FALSE(reader.readFile());
-    EXPECT_NE(reader.fileError, 0);
+    EXPECT_EQ(reader.fileError, EISDIR);
+    EXPECT_EQ(handler.events, (std::vector<std::string>{"error 0"}));
+    EXPECT_TRUE(log.contains("Chess PGN : File not found \"" + path + "\""));
+}
+
+// A regular file whose reads fail (the process's own memory, unmapped at
+// offset 0) ends the reading without an end of file.
+TEST(PgnReader, ReadFailureEndsWithoutAnEndOfFile) {
+    LogCapture log("pgn_read_failure");
+    RecordingHandler handler;
+    book_test::ensureTables();
+    const std::string path = "/proc/self/mem";
+    PgnReader reader(path, handler);
+    EXPECT_FALSE(reader.readFile());
+    EXPECT_EQ(reader.fileError, EIO);
     EXPECT_EQ(handler.events, (std::vector<std::string>{"beginFile", "error 5"}));
     EXPECT_TRUE(log.contains("Chess PGN : Error reading file \"" + path + "\""));
 }

@@ -7,6 +7,7 @@
 #include "app/tools/search_limits.h"
 #include "app/tools/tool_io.h"
 #include "foundation/build_config.h"
+#include "foundation/regular_file.h"
 #include "foundation/timer.h"
 #include "protocol/console_listener.h"
 #include "search/engine.h"
@@ -51,12 +52,14 @@ const std::vector<std::string>& benchmarkPositions() {
 std::vector<std::string> readBenchmarkFile(const std::string& fileName) {
     std::vector<std::string> positions;
     if (fileName.empty()) return positions;
-    FILE* file = std::fopen(fileName.c_str(), "r");
+    FILE* file = openRegularFile(fileName.c_str());
     if (file == nullptr) return positions;
     char line[BenchmarkLineSize];
     while (std::fgets(line, sizeof line, file) != nullptr) {
         if (std::strlen(line) >= 3) positions.push_back(line);
     }
+    // A file that fails part way is taken as one that cannot be read.
+    if (std::ferror(file)) positions.clear();
     std::fclose(file);
     return positions;
 }

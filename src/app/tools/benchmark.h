@@ -15,8 +15,9 @@ class ConsoleListener;
 const std::vector<std::string>& benchmarkPositions();
 
 // The positions of a benchmark file: every line of at least 3 characters, as
-// read. Empty when the file cannot be opened or has no such line, and the
-// caller then uses the built-in positions.
+// read. Empty when the file cannot be read (not a regular file, or a read
+// fails) or has no such line, and the caller then uses the built-in
+// positions.
 std::vector<std::string> readBenchmarkFile(const std::string& fileName);
 
 struct BenchmarkSettings {

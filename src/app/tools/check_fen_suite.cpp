@@ -6,6 +6,8 @@
 
 namespace {
 
+constexpr const char* suiteName = "check FEN suite";
+
 // Piece letters at the index of their piece type; the blank at index 0 makes
 // a blank inside the board count as one square, like a piece.
 constexpr const char* blackLetters = " pnbrqk";
@@ -173,7 +175,7 @@ bool checkFenLine(const char* line) {
 }
 
 int runCheckFenSuite(const char* fileName, FILE* out) {
-    FILE* file = tools::openInputFile(fileName);
+    FILE* file = tools::openInputFile(suiteName, fileName);
     if (file == nullptr) return 0;
     std::fprintf(out, "Check FEN suite : '%s'\n", fileName);
     unsigned checked = 0;
@@ -187,7 +189,7 @@ int runCheckFenSuite(const char* fileName, FILE* out) {
             std::fprintf(out, "Invalid FEN String : '%s'\n", line);
         }
     }
-    std::fclose(file);
+    if (!tools::closeInputFile(file, suiteName, fileName)) return 0;
     std::fprintf(out, "Checked %u / %u valid FEN string\n", valid, checked);
     return 1;
 }

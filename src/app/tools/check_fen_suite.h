@@ -11,6 +11,6 @@
 bool checkFenLine(const char* line);
 
 // Prints every rejected line and the count of valid lines to `out`. Returns 1
-// after a run, 0 (with an ERROR log line and no output) when the file cannot
-// be opened.
+// after a run; 0 without the count, the reason on standard error, when the
+// file cannot be read.
 int runCheckFenSuite(const char* fileName, FILE* out = stdout);

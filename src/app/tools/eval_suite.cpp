@@ -8,13 +8,19 @@
 #include "foundation/timer.h"
 #include "search/engine.h"
 
+namespace {
+
+constexpr const char* suiteName = "eval suite";
+
+}  // namespace
+
 int runEvalSuite(PerftRunner& runner, const char* fileName, FILE* out) {
     if (runner.engine == nullptr || runner.position == nullptr ||
         runner.engine->threadPool.mainThread == nullptr) {
         logger.log(LogError, "eval suite needs an initialised engine");
         return 0;
     }
-    FILE* file = tools::openInputFile(fileName);
+    FILE* file = tools::openInputFile(suiteName, fileName);
     if (file == nullptr) return 0;
     Engine& engine = *runner.engine;
     // The main search thread's pawn hash, as the "eval" command uses.
@@ -31,8 +37,8 @@ int runEvalSuite(PerftRunner& runner, const char* fileName, FILE* out) {
         }
         count++;
     }
+    if (!tools::closeInputFile(file, suiteName, fileName)) return 0;
     double elapsed = timer.elapsed();
-    std::fclose(file);
     char duration[durationTextSize];
     formatDuration(duration, elapsed);
     std::fprintf(out, "\nTime : %s\n", duration);

@@ -11,6 +11,7 @@
 namespace {
 
 constexpr int DefaultSuiteDepth = 5;
+constexpr const char* suiteName = "perft suite";
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -85,7 +86,12 @@ int runPerftSuiteFile(PerftRunner& runner, const char* fileName, int depth, FILE
         logger.log(LogError, "perft suite needs an initialised engine");
         return 0;
     }
-    FILE* file = tools::openInputFile(fileName);
+    if (depth > MaxPerftDepth) {
+        logger.log(LogError, "perft suite depth %d too large", depth);
+        std::fprintf(stderr, "%s : depth %d too large (at most %d)\n", suiteName, depth, MaxPerftDepth);
+        return 0;
+    }
+    FILE* file = tools::openInputFile(suiteName, fileName);
     if (file == nullptr) return 0;
     if (depth < 0) depth = DefaultSuiteDepth;
     if (depth == 0) {
@@ -112,8 +118,8 @@ int runPerftSuiteFile(PerftRunner& runner, const char* fileName, int depth, FILE
         std::snprintf(counted, sizeof counted, "%" PRIu64, runner.nodes);
         if (!expected.empty() && expected == counted) score++;
     }
+    if (!tools::closeInputFile(file, suiteName, fileName)) return 0;
     std::fprintf(out, "score = %d / %d\n", score, lines);
-    std::fclose(file);
     return 1;
 }
 
@@ -121,7 +127,7 @@ int runPerftSuite(Engine& engine, const char* fileName, int depth, FILE* out) {
     engine.init(engine.settings.hashMb);
     engine.newGame();
     engine.bestMoveOwed = 0;
-    runPerftSuiteFile(engine.perftRunner, fileName, depth, out);
+    const int result = runPerftSuiteFile(engine.perftRunner, fileName, depth, out);
     engine.release();
-    return 1;
+    return result;
 }

@@ -25,9 +25,12 @@ std::string expectedPerftCount(const std::vector<std::string>& fields, int depth
 // Runs every line of the file at `depth` on the runner's engine and prints
 // "score = <agreed> / <lines>". A line whose FEN is rejected, or that has no
 // count for the depth, fails. Returns 1 after a run, 0 (ERROR log line, no
-// output) when the file cannot be opened or the runner has no engine.
+// output) when the runner has no engine, and 0 without the score line, the
+// reason on standard error, when the file cannot be read or the depth is
+// above MaxPerftDepth.
 int runPerftSuiteFile(PerftRunner& runner, const char* fileName, int depth, FILE* out = stdout);
 
 // The "-perftsuite" tool: initialises the engine with its Hash setting, runs
-// the suite (a negative depth means 5) and releases the engine. Returns 1.
+// the suite (a negative depth means 5) and releases the engine. Returns the
+// suite's result.
 int runPerftSuite(Engine& engine, const char* fileName, int depth, FILE* out = stdout);

@@ -9,12 +9,18 @@
 #include "foundation/timer.h"
 #include "search/engine.h"
 
+namespace {
+
+constexpr const char* toolName = "SEE test";
+
+}  // namespace
+
 int runSeeTest(PerftRunner& runner, const char* fileName, FILE* out) {
     if (runner.engine == nullptr || runner.position == nullptr) {
         logger.log(LogError, "SEE test needs an initialised engine");
         return 0;
     }
-    FILE* file = tools::openInputFile(fileName);
+    FILE* file = tools::openInputFile(toolName, fileName);
     if (file == nullptr) return 0;
     Engine& engine = *runner.engine;
     Position& position = *runner.position;
@@ -38,8 +44,8 @@ int runSeeTest(PerftRunner& runner, const char* fileName, FILE* out) {
             exchanges += count;
         }
     }
+    if (!tools::closeInputFile(file, toolName, fileName)) return 0;
     double elapsed = timer.elapsed();
-    std::fclose(file);
     char duration[durationTextSize];
     formatDuration(duration, elapsed);
     std::fprintf(out, "Count positions = %d\n", positions);

@@ -17,6 +17,8 @@
 
 namespace {
 
+constexpr const char* suiteName = "test suite";
+
 struct SuiteTotals {
     int32_t positions = 0;
     int32_t correct = 0;
@@ -78,7 +80,7 @@ int runTestSuite(PerftRunner& runner, const ConsoleListener& console, const char
         logger.log(LogError, "test suite needs an initialised engine");
         return 0;
     }
-    FILE* file = tools::openInputFile(fileName);
+    FILE* file = tools::openInputFile(suiteName, fileName);
     if (file == nullptr) return 0;
     Engine& engine = *runner.engine;
     engine.toolMode = true;
@@ -101,6 +103,10 @@ int runTestSuite(PerftRunner& runner, const ConsoleListener& console, const char
         }
         totals.positions++;
     }
+    if (!tools::closeInputFile(file, suiteName, fileName)) {
+        engine.toolMode = false;
+        return 0;
+    }
     double elapsed = timer.elapsed();
 
     if (totals.positions > 0) {
@@ -115,7 +121,6 @@ int runTestSuite(PerftRunner& runner, const ConsoleListener& console, const char
         std::fprintf(out, "\nBad results : \n\n");
         for (const std::string& failed : totals.failed) std::fprintf(out, "%s", failed.c_str());
     }
-    std::fclose(file);
     engine.toolMode = false;
     return 1;
 }

@@ -1,16 +1,42 @@
 #include "app/tools/tool_io.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 
 #include "foundation/log.h"
+#include "foundation/regular_file.h"
 
 namespace tools {
 
-FILE* openInputFile(const char* fileName) {
-    FILE* file = std::fopen(fileName, "r");
-    if (file == nullptr) logger.log(LogError, "file not found : %s", fileName);
+namespace {
+
+void reportUnreadable(const char* tool, const char* fileName, const char* reason) {
+    std::fprintf(stderr, "%s : cannot read %s (%s)\n", tool, fileName, reason);
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+FILE* openInputFile(const char* tool, const char* fileName) {
+    int reason = 0;
+    FILE* file = openRegularFile(fileName, &reason);
+    if (file == nullptr) {
+        logger.log(LogError, "file not found : %s", fileName);
+        reportUnreadable(tool, fileName, fileErrorText(reason));
+    }
     return file;
+}
+
+bool closeInputFile(FILE* file, const char* tool, const char* fileName) {
+    const int reason = errno;
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) {
+        logger.log(LogError, "error reading file : %s", fileName);
+        reportUnreadable(tool, fileName, reason != 0 ? std::strerror(reason) : "read error");
+    }
+    return !failed;
 }
 
 bool readLine(FILE* file, char (&line)[LineBufferSize]) {
