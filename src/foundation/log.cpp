@@ -5,6 +5,8 @@
 #include <ctime>
 #include <sys/time.h>
 
+#include "foundation/output_file.h"
+
 Logger logger;
 
 namespace {
@@ -110,6 +112,12 @@ void Logger::appendStandardLevels(unsigned levelMask) {
 
 bool Logger::openFile(const std::string& name) {
     fileName = name;
+    // A FIFO or a device under the log's name would hold the program in its
+    // open or take its lines: the log is written only to a regular file.
+    OutputFile target;
+    std::string refusal;
+    if (!findOutputFile(name, target, refusal))
+        return false;
     file = fopen(name.c_str(), "w");
     if (file == nullptr)
         return false;

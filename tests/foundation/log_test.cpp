@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <fstream>
+#include <future>
 #include <regex>
+#include <sys/stat.h>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -192,6 +194,38 @@ TEST(Logger, UnwritableFileLeavesLoggingSilent) {
     EXPECT_EQ(log.file, nullptr);
     log.log(LogInfo, "silently dropped");
     EXPECT_EQ(log.levels[LogInfo].count, 0u);
+}
+
+// Only a regular file takes the log: a FIFO or a directory under its name is
+// refused at once, so start-up neither blocks in the open nor writes where it
+// should not.
+TEST(Logger, NameThatIsNotARegularFileIsRefusedWithoutWaiting) {
+    struct Case { const char* name; int (*make)(const char*); };
+    const Case cases[] = {
+        {"fifo", [](const char* path) { return mkfifo(path, 0600); }},
+        {"directory", [](const char* path) { return mkdir(path, 0700); }},
+    };
+    for (const Case& kind : cases) {
+        SCOPED_TRACE(kind.name);
+        const std::string path = tempPath(kind.name);
+        ASSERT_EQ(kind.make(path.c_str()), 0);
+        Logger log;
+        log.appendStandardLevels(allLevels);
+        auto opened = std::async(std::launch::async, [&] { return log.openFile(path); });
+        if (opened.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            // Free the blocked open by opening the FIFO's other end.
+            std::ifstream reader(path);
+            opened.wait();
+            ADD_FAILURE() << "the open waited on the FIFO";
+        } else {
+            EXPECT_FALSE(opened.get());
+        }
+        log.close();
+        struct stat info;
+        ASSERT_EQ(stat(path.c_str(), &info), 0);
+        EXPECT_FALSE(S_ISREG(info.st_mode));
+        remove(path.c_str());
+    }
 }
 
 // Several threads log at once: every line must come out whole and the
