@@ -189,9 +189,11 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
         else if (searchOpen()) e.stopState = Aborted;
         e.ponderAllowed = false;
         return 0;
-    } else if (tokenIs(line, "undo")) {
+    } else if (tokenIs(line, "undo") || tokenIs(line, "remove")) {
         if (!makeIdle(Aborted, line)) return 1;
-        e.takeBack();
+        // "remove" goes back a whole move: the opponent's and the engine's.
+        const int plies = tokenIs(line, "remove") ? 2 : 1;
+        for (int ply = 0; ply < plies; ply++) e.takeBack();
         if (analyzeMode) startAnalysis();
     } else if (tokenIs(line, "force")) {
         forceMode = true;

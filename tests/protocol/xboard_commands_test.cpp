@@ -1,0 +1,179 @@
+// XBoard commands a GUI sends besides the moves of a game, through the real
+// program, with and without the input thread where the two paths differ.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "xboard_test_support.h"
+
+using namespace enginetest;
+using namespace xboardtest;
+
+namespace {
+
+const char* const startFen = "^rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - ";
+const char* const startPlacement = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
+
+struct InputThreadSetting {
+    const char* name;
+    const char* configuration;
+};
+
+const InputThreadSetting inputThreadSettings[] = {
+    {"WithInputThread", "Hash=16\n"},
+    {"WithoutInputThread", "Hash=16\nUseInputThread=0\n"},
+};
+
+std::string settingName(const testing::TestParamInfo<InputThreadSetting>& info) {
+    return info.param.name;
+}
+
+void PrintTo(const InputThreadSetting& setting, std::ostream* out) { *out << setting.name; }
+
+// Dialogues: the lines sent after "xboard", the answers expected in this
+// order, and answers that must not come. The input ends after the last line,
+// which lets a search bounded by its limit finish and answer.
+struct DialogueCase {
+    const char* name;
+    std::vector<std::string> input;
+    std::vector<std::string> expected;
+    std::vector<std::string> forbidden;
+};
+
+void PrintTo(const DialogueCase& c, std::ostream* out) { *out << c.name; }
+
+const DialogueCase dialogueCases[] = {
+    // "remove" takes back the last two moves.
+    {"RemoveTakesBackTwoMovesInForceMode",
+     {"new", "force", "e2e4", "d7d5", "remove", "printFEN"},
+     {startFen},
+     {"^move", "Illegal"}},
+    {"RemoveInChess960TakesBackCastling",
+     {"new", "variant fischerandom", "force",
+      "setboard rk2r3/pppppppp/8/8/8/8/PPPPPPPP/RK2R3 w EAea - 0 1", "a2a3", "O-O", "O-O-O",
+      "remove", "printFEN"},
+     {"^rk2r3/pppppppp/8/8/8/P7/1PPPPPPP/RK2R3 b "},
+     {"Illegal"}},
+};
+
+class XBoardCommandDialogue
+    : public testing::TestWithParam<std::tuple<DialogueCase, InputThreadSetting>> {};
+
+TEST_P(XBoardCommandDialogue, AnswersAsExpected) {
+    const DialogueCase& c = std::get<0>(GetParam());
+    TempDir dir;
+    dir.write("vorlix.ini", std::get<1>(GetParam()).configuration);
+    std::vector<std::string> input = {"xboard"};
+    input.insert(input.end(), c.input.begin(), c.input.end());
+    int status = 0;
+    const auto output = runSession(dir, input, status, answerTimeoutMs);
+    std::string missing;
+    EXPECT_TRUE(containsInOrder(output, c.expected, &missing))
+        << "missing " << missing << " in\n" << joinLines(output);
+    for (const std::string& pattern : c.forbidden)
+        EXPECT_EQ(countMatching(output, pattern), 0) << pattern << " in\n" << joinLines(output);
+    EXPECT_EQ(status, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, XBoardCommandDialogue,
+    testing::Combine(testing::ValuesIn(dialogueCases), testing::ValuesIn(inputThreadSettings)),
+    [](const testing::TestParamInfo<std::tuple<DialogueCase, InputThreadSetting>>& info) {
+        return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
+    });
+
+// One running engine that has chosen XBoard, with or without the input thread.
+class XBoardCommandsLive : public testing::TestWithParam<InputThreadSetting> {
+protected:
+    TempDir dir;
+    std::unique_ptr<XBoardEngine> engine;
+    Referee referee;
+
+    void SetUp() override {
+        dir.write("vorlix.ini", GetParam().configuration);
+        engine.reset(new XBoardEngine(dir));
+        ASSERT_TRUE(engine->handshake());
+    }
+    void TearDown() override { EXPECT_EQ(engine->quit(), 0); }
+
+    std::string readLegalMove() {
+        std::string move;
+        EXPECT_TRUE(engine->readMove(move));
+        EXPECT_TRUE(referee.isLegal(move)) << move << " on " << referee.placement();
+        return move;
+    }
+};
+
+// A GUI goes back to try another line: the engine must follow it back.
+TEST_P(XBoardCommandsLive, RemoveKeepsTheGameInStepWithTheGui) {
+    engine->send("new");
+    engine->send("force");
+    engine->send("e2e4");
+    ASSERT_TRUE(referee.play("e2e4"));
+    engine->send("sd 4");
+    engine->send("go");
+    ASSERT_TRUE(referee.play(readLegalMove()));
+    engine->send("force");
+    engine->send("remove");
+    referee.reset();
+    engine->send("d2d4");
+    ASSERT_TRUE(referee.play("d2d4"));
+    engine->send("sd 5");
+    engine->send("go");
+    ASSERT_TRUE(referee.play(readLegalMove()));
+    engine->send("force");
+    EXPECT_EQ(engine->placement(), referee.placement());
+}
+
+// The user takes back his move and the engine's while the engine ponders:
+// the expected reply it thinks on goes too.
+TEST_P(XBoardCommandsLive, RemoveWhilePonderingTakesBackTheTwoGameMoves) {
+    engine->send("new");
+    engine->send("hard");
+    engine->send("level 0 0:05 0");
+    engine->send("e2e4");
+    std::string move;
+    ASSERT_TRUE(engine->readMove(move));
+    ASSERT_TRUE(engine->process.waitFor("^Hint: ", answerTimeoutMs));
+    engine->send("remove");
+    EXPECT_EQ(engine->placement(), startPlacement);
+    // The game goes on from there.
+    engine->send("d2d4");
+    ASSERT_TRUE(referee.play("d2d4"));
+    ASSERT_TRUE(referee.play(readLegalMove()));
+}
+
+// During an analysis "remove" goes back two moves and the analysis starts
+// again there, as after "undo".
+TEST_P(XBoardCommandsLive, RemoveDuringAnAnalysisAnalysesTheEarlierPosition) {
+    engine->send("new");
+    engine->send("force");
+    engine->send("post");
+    engine->send("e2e4");
+    engine->send("e7e5");
+    engine->send("g1f3");
+    engine->send("analyze");
+    ASSERT_TRUE(engine->process.waitFor("^([3-9]|[1-9][0-9]+) -?[0-9]+ [0-9]+ [0-9]+ ",
+                                        answerTimeoutMs));
+    engine->send("remove");
+    EXPECT_TRUE(engine->process.waitFor("^1 -?[0-9]+ [0-9]+ [0-9]+ ", answerTimeoutMs))
+        << "the analysis did not start again";
+    engine->send("printFEN");
+    EXPECT_TRUE(engine->process.waitFor(
+        "^rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 ", answerTimeoutMs));
+    engine->send("exit");
+    ASSERT_TRUE(engine->sync());
+    EXPECT_EQ(countMatching(engine->process.transcript, "^move"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, XBoardCommandsLive, testing::ValuesIn(inputThreadSettings),
+                         settingName);
+
+}  // namespace
