@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "board/game_end.h"
 #include "board/notation.h"
 #include "eval/pawns.h"
 #include "foundation/build_config.h"
@@ -57,6 +58,12 @@ bool readCount(const char* text, int64_t& value) {
     if (*end != '\0') return false;
     value = read > uint64_t(INT64_MAX) ? INT64_MAX : int64_t(read);
     return true;
+}
+
+// The result line of a game that has ended on the turn of `mover`.
+const char* resultLine(GameEnd end, int mover) {
+    if (end == GameEnd::Stalemate) return "1/2-1/2 {Stalemate}";
+    return mover == White ? "0-1 {Black mates}" : "1-0 {White mates}";
 }
 
 void sendFeatures(Engine& engine) {
@@ -373,6 +380,7 @@ void XBoardProtocol::goCommand(Tokenizer& line) {
     }
     e.movesToGo = e.movesLeft;
     forceMode = false;
+    if (reportGameEnd()) return;
     requestSearch(0);
 }
 
@@ -414,7 +422,7 @@ void XBoardProtocol::moveCommand(Tokenizer& line, const char* text) {
         startAnalysis();
         return;
     }
-    if (!played || forceMode || !sideToMoveHasMove()) return;
+    if (!played || forceMode || reportGameEnd()) return;
     e.movesToGo = e.movesLeft;
     requestSearch(0);
 }
@@ -430,7 +438,7 @@ void XBoardProtocol::opponentMoveWhilePondering(const char* text) {
     if (!searchOpen()) {
         // The ponder search has already ended at its depth and taken the
         // expected reply back: the opponent's move is played here.
-        if (!e.applyMoves(text) || forceMode || !sideToMoveHasMove()) return;
+        if (!e.applyMoves(text) || forceMode || reportGameEnd()) return;
         e.movesToGo = e.movesLeft;
         requestSearch(0);
         return;
@@ -487,10 +495,12 @@ void XBoardProtocol::startAnalysis() {
     requestSearch(0);
 }
 
-bool XBoardProtocol::sideToMoveHasMove() {
+bool XBoardProtocol::reportGameEnd() {
     Position& position = host.position;
-    ScoredMove moves[MaxMoves];
-    return position.generateLegalMoves(moves, position.inCheck()) > 0;
+    const GameEnd end = gameEndOnTurn(position);
+    if (end == GameEnd::None) return false;
+    sendLine(resultLine(end, position.sideToMove));
+    return true;
 }
 
 void XBoardProtocol::requestSearch(int ponder) {
@@ -565,7 +575,7 @@ void XBoardProtocol::startPondering(double elapsedMicros) {
     if (!e.applyMoves(hint)) return;
     pliesWithReply = int(e.gameHistory.size());
     // A reply that ends the game leaves nothing to think about.
-    if (!sideToMoveHasMove()) {
+    if (!hasLegalMove(e.position)) {
         e.takeBack();
         return;
     }
@@ -611,8 +621,8 @@ void XBoardProtocol::searchEnded(StopState state, Move best, Move ponder, double
             std::string text;
             text.swap(pendingMove);
             e.pondering = 0;
-            if (e.applyMoves(text.c_str()) && !forceMode && mayStartSearch() &&
-                sideToMoveHasMove()) {
+            if (e.applyMoves(text.c_str()) && !forceMode && !reportGameEnd() &&
+                mayStartSearch()) {
                 e.movesToGo = e.movesLeft;
                 requestSearch(0);
             }

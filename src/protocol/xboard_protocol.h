@@ -118,7 +118,9 @@ private:
     // Asks the main thread for a search of the game position.
     void requestSearch(int ponder);
     void startAnalysis();
-    bool sideToMoveHasMove();
+    // When the side to move (the engine, outside force mode) has no legal
+    // move, the game is over: sends its result line and returns true.
+    bool reportGameEnd();
     // Ends the open search before a command that changes the game. With the
     // input thread it stops the search and waits for its end (true); inside
     // a search's poll it stops it and keeps the line for the search's end

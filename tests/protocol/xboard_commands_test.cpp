@@ -20,6 +20,7 @@ namespace {
 
 const char* const startFen = "^rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - ";
 const char* const startPlacement = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
+const char* const anyResult = "^(1-0|0-1|1/2-1/2) \\{";
 
 struct InputThreadSetting {
     const char* name;
@@ -36,6 +37,8 @@ std::string settingName(const testing::TestParamInfo<InputThreadSetting>& info) 
 }
 
 void PrintTo(const InputThreadSetting& setting, std::ostream* out) { *out << setting.name; }
+
+void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 // Dialogues: the lines sent after "xboard", the answers expected in this
 // order, and answers that must not come. The input ends after the last line,
@@ -61,6 +64,36 @@ const DialogueCase dialogueCases[] = {
       "remove", "printFEN"},
      {"^rk2r3/pppppppp/8/8/8/P7/1PPPPPPP/RK2R3 b "},
      {"Illegal"}},
+    // A game that has ended on the engine's turn is answered by its result.
+    {"GoInAStalemateAnswersTheResult",
+     {"new", "setboard 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "go"},
+     {"^1/2-1/2 \\{Stalemate\\}$"},
+     {"^move"}},
+    {"GoWhenBlackIsMatedAnswersTheResult",
+     {"new", "setboard R6k/6pp/8/8/8/8/8/6K1 b - - 0 1", "go"},
+     {"^1-0 \\{White mates\\}$"},
+     {"^move"}},
+    {"GoWhenWhiteIsMatedAnswersTheResult",
+     {"new", "setboard 6k1/8/8/8/8/8/5PPP/r5K1 w - - 0 1", "go"},
+     {"^0-1 \\{Black mates\\}$"},
+     {"^move"}},
+    {"AMoveThatMatesTheEngineIsAnsweredByTheResult",
+     {"new", "sd 2", "setboard 7k/8/6K1/8/8/8/8/R7 w - - 0 1", "a1a8"},
+     {"^1-0 \\{White mates\\}$"},
+     {"^move", "Illegal"}},
+    {"AMoveThatStalematesTheEngineIsAnsweredByTheResult",
+     {"new", "sd 2", "setboard 7k/5Q2/8/6K1/8/8/8/8 w - - 0 1", "g5g6"},
+     {"^1/2-1/2 \\{Stalemate\\}$"},
+     {"^move", "Illegal"}},
+    {"InForceModeAMateIsPlayedSilently",
+     {"new", "force", "setboard 7k/8/6K1/8/8/8/8/R7 w - - 0 1", "a1a8", "ping 1"},
+     {"^pong 1$"},
+     {anyResult, "^move"}},
+    {"AnalysisOfAStalemateStaysSilent",
+     {"new", "force", "setboard 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "analyze", "ping 1", "exit",
+      "ping 2"},
+     {"^pong 1$", "^pong 2$"},
+     {anyResult, "^move"}},
 };
 
 class XBoardCommandDialogue
@@ -172,6 +205,70 @@ TEST_P(XBoardCommandsLive, RemoveDuringAnAnalysisAnalysesTheEarlierPosition) {
     ASSERT_TRUE(engine->sync());
     EXPECT_EQ(countMatching(engine->process.transcript, "^move"), 0);
 }
+
+// With "hard" the engine's forced move is followed by a reply that ends the
+// game: once the reply it names in its hint (a mate, so it has nothing to
+// ponder on), once another reply while it ponders on the one it expects (a
+// stalemate, the one move a winning side does not play), which ends the
+// ponder search.
+struct PonderEndCase {
+    const char* name;
+    const char* limit;
+    const char* fen;
+    const char* reply;  // null: the hint
+    const char* result;
+};
+
+void PrintTo(const PonderEndCase& c, std::ostream* out) { *out << c.name; }
+
+const PonderEndCase ponderEndCases[] = {
+    {"HintThatMatesAtADepth", "sd 3", "7k/8/8/8/8/p7/P2q4/1K6 w - - 0 1", nullptr,
+     "^0-1 \\{Black mates\\}$"},
+    {"HintThatMatesUnderAClock", "level 0 1 0", "7k/8/8/8/8/p7/P2q4/1K6 w - - 0 1", nullptr,
+     "^0-1 \\{Black mates\\}$"},
+    {"OtherReplyStalematesAtADepth", "sd 3", "7k/8/8/8/8/8/3q4/1K6 w - - 0 1", "d2c2",
+     "^1/2-1/2 \\{Stalemate\\}$"},
+    {"OtherReplyStalematesUnderAClock", "level 0 1 0", "7k/8/8/8/8/8/3q4/1K6 w - - 0 1", "d2c2",
+     "^1/2-1/2 \\{Stalemate\\}$"},
+};
+
+class XBoardPonderingGameEnd
+    : public testing::TestWithParam<std::tuple<PonderEndCase, InputThreadSetting>> {};
+
+TEST_P(XBoardPonderingGameEnd, TheReplyThatEndsTheGameIsAnsweredByTheResult) {
+    const PonderEndCase& c = std::get<0>(GetParam());
+    TempDir dir;
+    dir.write("vorlix.ini", std::get<1>(GetParam()).configuration);
+    XBoardEngine engine(dir);
+    ASSERT_TRUE(engine.handshake());
+    engine.send("new");
+    engine.send("hard");
+    engine.send(c.limit);
+    engine.send(std::string("setboard ") + c.fen);
+    engine.send("go");
+    std::string move, hint;
+    ASSERT_TRUE(engine.readMove(move));
+    EXPECT_EQ(move, "b1a1");
+    ASSERT_TRUE(engine.process.waitFor("^Hint: ", answerTimeoutMs, nullptr, &hint));
+    hint = hint.substr(6);
+    if (c.reply != nullptr) {
+        ASSERT_NE(hint, c.reply) << "the reply must be a miss";
+    }
+    pause(100);
+    engine.send(c.reply != nullptr ? c.reply : hint);
+    std::vector<std::string> before;
+    EXPECT_TRUE(engine.process.waitFor(c.result, answerTimeoutMs, &before))
+        << joinLines(engine.process.transcript);
+    EXPECT_EQ(countMatching(before, "^move|Illegal"), 0) << joinLines(before);
+    EXPECT_EQ(engine.quit(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, XBoardPonderingGameEnd,
+    testing::Combine(testing::ValuesIn(ponderEndCases), testing::ValuesIn(inputThreadSettings)),
+    [](const testing::TestParamInfo<std::tuple<PonderEndCase, InputThreadSetting>>& info) {
+        return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
+    });
 
 INSTANTIATE_TEST_SUITE_P(Settings, XBoardCommandsLive, testing::ValuesIn(inputThreadSettings),
                          settingName);
