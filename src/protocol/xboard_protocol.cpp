@@ -60,6 +60,32 @@ bool readCount(const char* text, int64_t& value) {
     return true;
 }
 
+// Seconds written as a whole number or with a fraction ("30", "30.5"),
+// without sign; false for anything else.
+bool readSeconds(const char* text, double& value) {
+    auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    const char* p = text;
+    if (!isDigit(*p)) return false;
+    while (isDigit(*p)) p++;
+    if (*p == '.') {
+        if (!isDigit(*++p)) return false;
+        while (isDigit(*p)) p++;
+    }
+    if (*p != '\0') return false;
+    value = std::strtod(text, nullptr);
+    return true;
+}
+
+// The move time of "st": seconds, a fraction included, to whole
+// microseconds in the 32-bit field; capped, never negative. Text that is no
+// number reads as 0, as it always has.
+int32_t moveTimeMicros(const Tokenizer& line) {
+    const double micros = std::strtod(tokenText(line).c_str(), nullptr) * 1000000.0;
+    if (!(micros > 0.0)) return 0;
+    if (micros >= double(INT32_MAX)) return INT32_MAX;
+    return int32_t(std::llround(micros));
+}
+
 // The result line of a game that has ended on the turn of `mover`.
 const char* resultLine(GameEnd end, int mover) {
     if (end == GameEnd::Stalemate) return "1/2-1/2 {Stalemate}";
@@ -92,18 +118,21 @@ bool parseLevel(const char* text, LevelFields& fields) {
     int64_t moves = 0;
     if (!readCount(movesText, moves)) return false;
 
-    int64_t minutes = 0, seconds = 0;
+    // Whole minutes, and seconds that may have a fraction ("0:30.5").
+    int64_t minutes = 0;
+    double seconds = 0.0;
     char* colon = std::strchr(baseText, ':');
     if (colon != nullptr) {
         *colon = '\0';
-        if (!readCount(baseText, minutes) || !readCount(colon + 1, seconds)) return false;
+        if (!readCount(baseText, minutes) || !readSeconds(colon + 1, seconds)) return false;
     } else if (!readCount(baseText, minutes)) {
         return false;
     }
-    // Capped before the products, so that they stay within 64 bits.
+    // The minutes capped first; the sum in double precision, rounded to the
+    // millisecond and capped to the 32-bit field.
     minutes = clamp64(minutes, 0, INT32_MAX);
-    seconds = clamp64(seconds, 0, INT32_MAX);
-    const int64_t baseMillis = (minutes * 60 + seconds) * 1000;
+    double baseMillis = double(minutes) * 60000.0 + seconds * 1000.0;
+    if (!(baseMillis < double(INT32_MAX))) baseMillis = double(INT32_MAX);
 
     double incrementSeconds = 0.0;
     if (count == 3) {
@@ -116,7 +145,7 @@ bool parseLevel(const char* text, LevelFields& fields) {
     if (incrementMillis > double(INT32_MAX)) incrementMillis = double(INT32_MAX);
 
     fields.moves = int32_t(clamp64(moves, 0, INT32_MAX));
-    fields.baseMillis = int32_t(clamp64(baseMillis, 0, INT32_MAX));
+    fields.baseMillis = int32_t(std::llround(baseMillis));
     fields.incrementMillis = int32_t(incrementMillis);
     return true;
 }
@@ -267,9 +296,8 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
         // The running search reads the limits: they wait for the next one.
         limitLines.emplace_back(line.lineStart);
     } else if (tokenIs(line, "st")) {
-        if (!nextNumber(line, n)) return 1;
-        // Seconds to microseconds in 64 bits, capped to the 32-bit field.
-        e.moveTime = int32_t(clamp64(clamp64(n, 0, INT64_MAX / 1000000) * 1000000, 0, INT32_MAX));
+        if (!line.next()) return 1;
+        e.moveTime = moveTimeMicros(line);
         setLimitMode(MoveTime);
     } else if (tokenIs(line, "sd")) {
         if (!nextNumber(line, n)) return 1;

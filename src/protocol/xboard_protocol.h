@@ -27,8 +27,9 @@ struct LevelFields {
     int32_t incrementMillis = 0;
 };
 
-// Reads "MOVES BASE INC" (BASE as minutes or minutes:seconds, INC in seconds,
-// optional). Values are computed in 64 bits and capped to the 32-bit fields.
+// Reads "MOVES BASE INC" (BASE as minutes or minutes:seconds, the seconds
+// with a fraction or not; INC in seconds, optional). Values are computed in
+// 64 bits or doubles and capped to the 32-bit fields.
 // False when the move count or the base time is missing or malformed.
 bool parseLevel(const char* text, LevelFields& fields);
 

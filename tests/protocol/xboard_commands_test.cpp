@@ -270,6 +270,49 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
     });
 
+// The move time of "st" and the seconds of "level" count their fractions.
+struct MoveTimeCase {
+    const char* name;
+    const char* limit;
+    double fewestSeconds;
+    double mostSeconds;
+};
+
+void PrintTo(const MoveTimeCase& c, std::ostream* out) { *out << c.name; }
+
+const MoveTimeCase moveTimeCases[] = {
+    {"StOfHalfASecond", "st 0.5", 0.35, 0.95},
+    {"StOfOneAndAHalfSeconds", "st 1.5", 1.3, 2.0},
+    // One move left on 0.8 seconds: about half of it, never the whole clock.
+    {"LevelWithDecimalSeconds", "level 1 0:00.8 0", 0.3, 0.95},
+};
+
+class XBoardMoveTime : public testing::TestWithParam<MoveTimeCase> {};
+
+TEST_P(XBoardMoveTime, CountsFractionsOfASecond) {
+    const MoveTimeCase& c = GetParam();
+    TempDir dir;
+    XBoardEngine engine(dir);
+    ASSERT_TRUE(engine.handshake());
+    engine.send("new");
+    engine.send(c.limit);
+    ASSERT_TRUE(engine.sync());
+    const auto start = std::chrono::steady_clock::now();
+    engine.send("go");
+    std::string move;
+    ASSERT_TRUE(engine.readMove(move));
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GT(seconds, c.fewestSeconds);
+    EXPECT_LT(seconds, c.mostSeconds + (slowBuild ? 1.5 : 0.0));
+    EXPECT_EQ(engine.quit(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, XBoardMoveTime, testing::ValuesIn(moveTimeCases),
+                         [](const testing::TestParamInfo<MoveTimeCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
 INSTANTIATE_TEST_SUITE_P(Settings, XBoardCommandsLive, testing::ValuesIn(inputThreadSettings),
                          settingName);
 
