@@ -105,6 +105,9 @@ void sendFeatures(Engine& engine) {
     sendLine("feature smp=1");
     sendLine("feature variants=\"normal,fischerandom\"");
     sendLine("feature option=\"Clear Hash -button\"");
+    // Node budgets are not available: without this a GUI sends "nps" and
+    // reads the "st" after it as nodes.
+    sendLine("feature nps=0");
     sendLine("feature done=1");
 }
 
@@ -208,6 +211,7 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
     Engine& e = host;
     int64_t n = 0;
     if (!limitLines.empty() && !searchOpen()) applyWaitingLimits();
+    applyWantedCores();
 
     if (isMoveWord(line)) {
         moveCommand(line, line.tokenStart);
@@ -305,8 +309,11 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
         setLimitMode(Depth);
     } else if (tokenIs(line, "level")) {
         levelCommand(line);
-    } else if (tokenIs(line, "#") || tokenIs(line, ".") || tokenIs(line, "computer") ||
-               tokenIs(line, "cores")) {
+    } else if (tokenIs(line, "cores")) {
+        if (!nextNumber(line, n)) return 1;
+        coresWanted = int(clamp64(n, 1, MaxSearchThreads));
+        applyWantedCores();
+    } else if (tokenIs(line, "#") || tokenIs(line, ".") || tokenIs(line, "computer")) {
         // nothing to do
     } else if (isPositionReport(line)) {
         // While the engine ponders, its expected reply stands on the board;
@@ -531,9 +538,25 @@ bool XBoardProtocol::reportGameEnd() {
     return true;
 }
 
+void XBoardProtocol::applyWantedCores() {
+    Engine& e = host;
+    if (coresWanted == 0 || searchOpen() || endingSearch) return;
+    if (e.inputThreadInUse) {
+        // A search that has answered may still be returning on the main
+        // thread; nothing else can start one while this thread holds the
+        // lock.
+        while (e.searchActive()) usleep(100);
+    } else if (e.searchActive()) {
+        return;  // a command that waited for a search's end, inside it
+    }
+    useSearchThreads(e, coresWanted);
+    coresWanted = 0;
+}
+
 void XBoardProtocol::requestSearch(int ponder) {
     Engine& e = host;
     applyWaitingLimits();
+    applyWantedCores();
     const int side = e.position.sideToMove;
     if (engineClockKnown) e.clock[side] = float(engineClockMillis);
     if (opponentClockKnown) e.clock[side ^ 1] = float(opponentClockMillis);
@@ -623,6 +646,7 @@ void XBoardProtocol::startPondering(double elapsedMicros) {
 void XBoardProtocol::searchEnded(StopState state, Move best, Move ponder, double elapsedMicros) {
     searchesEnding.fetch_add(1);
     std::lock_guard<std::recursive_mutex> hold(guard);
+    endingSearch = true;
     Engine& e = host;
     const SearchKind kind = openKind;
     if (searchesEnded < searchesRequested) searchesEnded++;
@@ -673,7 +697,9 @@ void XBoardProtocol::searchEnded(StopState state, Move best, Move ponder, double
             sendLine(text);
             if (e.ponderEnabled) {
                 e.pondering = 0;
-                if (e.ponderMove != 0 && !forceMode && mayStartSearch())
+                // A thread count that waits for this search's end: no ponder
+                // search, so that the count is in force for the next search.
+                if (e.ponderMove != 0 && !forceMode && mayStartSearch() && coresWanted == 0)
                     startPondering(elapsedMicros);
             }
         }
@@ -686,4 +712,5 @@ void XBoardProtocol::searchEnded(StopState state, Move best, Move ponder, double
         Tokenizer line(text.c_str(), ' ');
         if (line.next() && executeCommand(line) == 0) e.requestQuit();
     }
+    endingSearch = false;
 }

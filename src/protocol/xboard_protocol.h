@@ -92,6 +92,8 @@ private:
     LimitMode limitBeforeAnalysis = MoveTime;
     bool idleWanted = false;        // a command waits for the engine to be idle
     bool clearHashPending = false;  // "option Clear Hash" came during a search
+    int coresWanted = 0;            // search threads "cores" asked for, not yet in force
+    bool endingSearch = false;      // the end of a search is being handled
     int ponderAllowedAfterSearch = -1;  // "hard" came during a search: 1
     std::vector<std::string> deferredLines;  // commands that wait for the search's end
     std::vector<std::string> limitLines;     // limits that wait for the next search
@@ -122,6 +124,9 @@ private:
     // When the side to move (the engine, outside force mode) has no legal
     // move, the game is over: sends its result line and returns true.
     bool reportGameEnd();
+    // Rebuilds the search threads to the count "cores" asked for, once no
+    // search runs; until then the count waits.
+    void applyWantedCores();
     // Ends the open search before a command that changes the game. With the
     // input thread it stops the search and waits for its end (true); inside
     // a search's poll it stops it and keeps the line for the search's end

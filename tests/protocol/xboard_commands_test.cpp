@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+
 #include <chrono>
 #include <memory>
 #include <ostream>
@@ -269,6 +271,59 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<std::tuple<PonderEndCase, InputThreadSetting>>& info) {
         return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
     });
+
+// Threads of the engine process, from the kernel's list of them.
+int processThreads(pid_t pid) {
+    int count = 0;
+    if (DIR* tasks = opendir(("/proc/" + std::to_string(pid) + "/task").c_str())) {
+        while (dirent* entry = readdir(tasks)) count += entry->d_name[0] != '.';
+        closedir(tasks);
+    }
+    return count;
+}
+
+// "cores" sets the number of search threads, within 1..64; during a search
+// the count waits for the search's end.
+TEST_P(XBoardCommandsLive, CoresSetsTheSearchThreadsBetweenSearches) {
+    const pid_t pid = engine->process.processId();
+    // The threads that do not search (the input thread, those of a
+    // sanitizer, which may only start with the first thread the program
+    // creates) are counted once the engine has made a helper thread.
+    engine->send("cores 2");
+    ASSERT_TRUE(engine->sync());
+    const int single = processThreads(pid) - 1;  // with one search thread
+    ASSERT_GT(single, 0);
+    struct Case {
+        const char* command;
+        int searchThreads;
+    };
+    const Case cases[] = {{"cores 4", 4}, {"cores 1", 1}, {"cores 3", 3}, {"cores 0", 1},
+                          {"cores -7", 1}, {"cores 70", 64}, {"cores 2", 2}};
+    for (const Case& c : cases) {
+        engine->send(c.command);
+        ASSERT_TRUE(engine->sync());
+        EXPECT_EQ(processThreads(pid), single - 1 + c.searchThreads) << c.command;
+    }
+
+    engine->send("new");
+    engine->send("st 30");
+    engine->send("go");
+    pause(100);
+    engine->send("cores 5");
+    ASSERT_TRUE(engine->sync());
+    EXPECT_EQ(processThreads(pid), single + 1) << "changed during the search";
+    engine->send("?");
+    std::string move;
+    ASSERT_TRUE(engine->readMove(move));
+    ASSERT_TRUE(engine->sync());
+    EXPECT_EQ(processThreads(pid), single + 4) << "not set after the search";
+
+    // The engine still plays with them.
+    engine->send("sd 6");
+    engine->send("go");
+    ASSERT_TRUE(referee.play(move));
+    readLegalMove();
+}
 
 // The move time of "st" and the seconds of "level" count their fractions.
 struct MoveTimeCase {
