@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "board/fen.h"
 #include "board/game_end.h"
 #include "board/notation.h"
 #include "eval/pawns.h"
@@ -267,9 +268,17 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
             logger.log(LogError, "unknown variant '%s' played as normal chess", name.c_str());
         e.position.chess960 = name == "fischerandom" ? 1 : 0;
     } else if (tokenIs(line, "setboard")) {
+        // A position the engine refuses is told at once and changes
+        // nothing: the game stays as it was, a running search included.
+        const char* fen = line.next() ? line.tokenStart : "";
+        FenFields fields;
+        if (!parseFen(fen, fields)) {
+            logger.log(LogError, "Invalid FEN string : '%s'", fen);
+            sendLine("tellusererror Illegal position");
+            return 1;
+        }
         if (!makeIdle(Aborted, line)) return 1;
-        if (line.next()) e.setFen(line.tokenStart);
-        else logger.log(LogError, "Invalid FEN string : '%s'", "");
+        e.setFen(fen);
         if (analyzeMode) startAnalysis();
     } else if (tokenIs(line, "?")) {
         // Move now: only the engine's own search has a move to play.

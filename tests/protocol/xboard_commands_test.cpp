@@ -96,6 +96,24 @@ const DialogueCase dialogueCases[] = {
       "ping 2"},
      {"^pong 1$", "^pong 2$"},
      {anyResult, "^move"}},
+    // A refused position is reported at once; the game stays as it was.
+    {"SetboardWithABadFenIsReported",
+     {"new", "force", "e2e4", "setboard 4k3/8/8/9/8/8/4P3/4K3 w - - 0 1", "printFEN"},
+     {"^tellusererror Illegal position$",
+      "^rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 "},
+     {}},
+    {"SetboardWithTheSideNotToMoveInCheckIsReported",
+     {"new", "force", "setboard 4k3/8/8/8/8/8/8/4R2K w - - 0 1", "printFEN"},
+     {"^tellusererror Illegal position$", startFen},
+     {}},
+    {"SetboardWithoutAFenIsReported",
+     {"new", "force", "setboard", "printFEN"},
+     {"^tellusererror Illegal position$", startFen},
+     {}},
+    {"SetboardWithAGoodFenIsNotReported",
+     {"new", "force", "setboard 4k3/8/8/8/8/8/4P3/4K3 w - - 0 1", "printFEN"},
+     {"^4k3/8/8/8/8/8/4P3/4K3 w - - "},
+     {"tellusererror"}},
 };
 
 class XBoardCommandDialogue
@@ -367,6 +385,21 @@ INSTANTIATE_TEST_SUITE_P(Cases, XBoardMoveTime, testing::ValuesIn(moveTimeCases)
                          [](const testing::TestParamInfo<MoveTimeCase>& info) {
                              return std::string(info.param.name);
                          });
+
+// A refused "setboard" during a search is reported at once and leaves the
+// search running on the game's position.
+TEST_P(XBoardCommandsLive, SetboardRefusedDuringASearchIsReportedAtOnce) {
+    engine->send("new");
+    engine->send("st 30");
+    engine->send("go");
+    pause(100);
+    engine->send("setboard 4k3/8/8/9/8/8/4P3/4K3 w - - 0 1");
+    std::vector<std::string> before;
+    ASSERT_TRUE(engine->process.waitFor("^tellusererror Illegal position$", 3000, &before));
+    EXPECT_EQ(countMatching(before, "^move"), 0) << joinLines(before);
+    engine->send("?");
+    readLegalMove();
+}
 
 INSTANTIATE_TEST_SUITE_P(Settings, XBoardCommandsLive, testing::ValuesIn(inputThreadSettings),
                          settingName);
