@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "board/fen.h"
+#include "board/game_end.h"
 #include "board/notation.h"
 #include "eval/pawns.h"
 #include "foundation/build_config.h"
@@ -59,6 +61,38 @@ bool readCount(const char* text, int64_t& value) {
     return true;
 }
 
+// Seconds written as a whole number or with a fraction ("30", "30.5"),
+// without sign; false for anything else.
+bool readSeconds(const char* text, double& value) {
+    auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    const char* p = text;
+    if (!isDigit(*p)) return false;
+    while (isDigit(*p)) p++;
+    if (*p == '.') {
+        if (!isDigit(*++p)) return false;
+        while (isDigit(*p)) p++;
+    }
+    if (*p != '\0') return false;
+    value = std::strtod(text, nullptr);
+    return true;
+}
+
+// The move time of "st": seconds, a fraction included, to whole
+// microseconds in the 32-bit field; capped, never negative. Text that is no
+// number reads as 0, as it always has.
+int32_t moveTimeMicros(const Tokenizer& line) {
+    const double micros = std::strtod(tokenText(line).c_str(), nullptr) * 1000000.0;
+    if (!(micros > 0.0)) return 0;
+    if (micros >= double(INT32_MAX)) return INT32_MAX;
+    return int32_t(std::llround(micros));
+}
+
+// The result line of a game that has ended on the turn of `mover`.
+const char* resultLine(GameEnd end, int mover) {
+    if (end == GameEnd::Stalemate) return "1/2-1/2 {Stalemate}";
+    return mover == White ? "0-1 {Black mates}" : "1-0 {White mates}";
+}
+
 void sendFeatures(Engine& engine) {
     sendToGui(engine, "feature myname=\"%s %s %s\"", build::engineName, build::engineVersion,
               build::wordSizeText);
@@ -72,6 +106,9 @@ void sendFeatures(Engine& engine) {
     sendLine("feature smp=1");
     sendLine("feature variants=\"normal,fischerandom\"");
     sendLine("feature option=\"Clear Hash -button\"");
+    // Node budgets are not available: without this a GUI sends "nps" and
+    // reads the "st" after it as nodes.
+    sendLine("feature nps=0");
     sendLine("feature done=1");
 }
 
@@ -85,18 +122,21 @@ bool parseLevel(const char* text, LevelFields& fields) {
     int64_t moves = 0;
     if (!readCount(movesText, moves)) return false;
 
-    int64_t minutes = 0, seconds = 0;
+    // Whole minutes, and seconds that may have a fraction ("0:30.5").
+    int64_t minutes = 0;
+    double seconds = 0.0;
     char* colon = std::strchr(baseText, ':');
     if (colon != nullptr) {
         *colon = '\0';
-        if (!readCount(baseText, minutes) || !readCount(colon + 1, seconds)) return false;
+        if (!readCount(baseText, minutes) || !readSeconds(colon + 1, seconds)) return false;
     } else if (!readCount(baseText, minutes)) {
         return false;
     }
-    // Capped before the products, so that they stay within 64 bits.
+    // The minutes capped first; the sum in double precision, rounded to the
+    // millisecond and capped to the 32-bit field.
     minutes = clamp64(minutes, 0, INT32_MAX);
-    seconds = clamp64(seconds, 0, INT32_MAX);
-    const int64_t baseMillis = (minutes * 60 + seconds) * 1000;
+    double baseMillis = double(minutes) * 60000.0 + seconds * 1000.0;
+    if (!(baseMillis < double(INT32_MAX))) baseMillis = double(INT32_MAX);
 
     double incrementSeconds = 0.0;
     if (count == 3) {
@@ -109,7 +149,7 @@ bool parseLevel(const char* text, LevelFields& fields) {
     if (incrementMillis > double(INT32_MAX)) incrementMillis = double(INT32_MAX);
 
     fields.moves = int32_t(clamp64(moves, 0, INT32_MAX));
-    fields.baseMillis = int32_t(clamp64(baseMillis, 0, INT32_MAX));
+    fields.baseMillis = int32_t(std::llround(baseMillis));
     fields.incrementMillis = int32_t(incrementMillis);
     return true;
 }
@@ -172,6 +212,7 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
     Engine& e = host;
     int64_t n = 0;
     if (!limitLines.empty() && !searchOpen()) applyWaitingLimits();
+    applyWantedCores();
 
     if (isMoveWord(line)) {
         moveCommand(line, line.tokenStart);
@@ -189,9 +230,11 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
         else if (searchOpen()) e.stopState = Aborted;
         e.ponderAllowed = false;
         return 0;
-    } else if (tokenIs(line, "undo")) {
+    } else if (tokenIs(line, "undo") || tokenIs(line, "remove")) {
         if (!makeIdle(Aborted, line)) return 1;
-        e.takeBack();
+        // "remove" goes back a whole move: the opponent's and the engine's.
+        const int plies = tokenIs(line, "remove") ? 2 : 1;
+        for (int ply = 0; ply < plies; ply++) e.takeBack();
         if (analyzeMode) startAnalysis();
     } else if (tokenIs(line, "force")) {
         forceMode = true;
@@ -225,9 +268,17 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
             logger.log(LogError, "unknown variant '%s' played as normal chess", name.c_str());
         e.position.chess960 = name == "fischerandom" ? 1 : 0;
     } else if (tokenIs(line, "setboard")) {
+        // A position the engine refuses is told at once and changes
+        // nothing: the game stays as it was, a running search included.
+        const char* fen = line.next() ? line.tokenStart : "";
+        FenFields fields;
+        if (!parseFen(fen, fields)) {
+            logger.log(LogError, "Invalid FEN string : '%s'", fen);
+            sendLine("tellusererror Illegal position");
+            return 1;
+        }
         if (!makeIdle(Aborted, line)) return 1;
-        if (line.next()) e.setFen(line.tokenStart);
-        else logger.log(LogError, "Invalid FEN string : '%s'", "");
+        e.setFen(fen);
         if (analyzeMode) startAnalysis();
     } else if (tokenIs(line, "?")) {
         // Move now: only the engine's own search has a move to play.
@@ -258,9 +309,8 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
         // The running search reads the limits: they wait for the next one.
         limitLines.emplace_back(line.lineStart);
     } else if (tokenIs(line, "st")) {
-        if (!nextNumber(line, n)) return 1;
-        // Seconds to microseconds in 64 bits, capped to the 32-bit field.
-        e.moveTime = int32_t(clamp64(clamp64(n, 0, INT64_MAX / 1000000) * 1000000, 0, INT32_MAX));
+        if (!line.next()) return 1;
+        e.moveTime = moveTimeMicros(line);
         setLimitMode(MoveTime);
     } else if (tokenIs(line, "sd")) {
         if (!nextNumber(line, n)) return 1;
@@ -268,8 +318,11 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
         setLimitMode(Depth);
     } else if (tokenIs(line, "level")) {
         levelCommand(line);
-    } else if (tokenIs(line, "#") || tokenIs(line, ".") || tokenIs(line, "computer") ||
-               tokenIs(line, "cores")) {
+    } else if (tokenIs(line, "cores")) {
+        if (!nextNumber(line, n)) return 1;
+        coresWanted = int(clamp64(n, 1, MaxSearchThreads));
+        applyWantedCores();
+    } else if (tokenIs(line, "#") || tokenIs(line, ".") || tokenIs(line, "computer")) {
         // nothing to do
     } else if (isPositionReport(line)) {
         // While the engine ponders, its expected reply stands on the board;
@@ -373,6 +426,7 @@ void XBoardProtocol::goCommand(Tokenizer& line) {
     }
     e.movesToGo = e.movesLeft;
     forceMode = false;
+    if (reportGameEnd()) return;
     requestSearch(0);
 }
 
@@ -414,7 +468,7 @@ void XBoardProtocol::moveCommand(Tokenizer& line, const char* text) {
         startAnalysis();
         return;
     }
-    if (!played || forceMode || !sideToMoveHasMove()) return;
+    if (!played || forceMode || reportGameEnd()) return;
     e.movesToGo = e.movesLeft;
     requestSearch(0);
 }
@@ -430,7 +484,7 @@ void XBoardProtocol::opponentMoveWhilePondering(const char* text) {
     if (!searchOpen()) {
         // The ponder search has already ended at its depth and taken the
         // expected reply back: the opponent's move is played here.
-        if (!e.applyMoves(text) || forceMode || !sideToMoveHasMove()) return;
+        if (!e.applyMoves(text) || forceMode || reportGameEnd()) return;
         e.movesToGo = e.movesLeft;
         requestSearch(0);
         return;
@@ -487,15 +541,33 @@ void XBoardProtocol::startAnalysis() {
     requestSearch(0);
 }
 
-bool XBoardProtocol::sideToMoveHasMove() {
+bool XBoardProtocol::reportGameEnd() {
     Position& position = host.position;
-    ScoredMove moves[MaxMoves];
-    return position.generateLegalMoves(moves, position.inCheck()) > 0;
+    const GameEnd end = gameEndOnTurn(position);
+    if (end == GameEnd::None) return false;
+    sendLine(resultLine(end, position.sideToMove));
+    return true;
+}
+
+void XBoardProtocol::applyWantedCores() {
+    Engine& e = host;
+    if (coresWanted == 0 || searchOpen() || endingSearch) return;
+    if (e.inputThreadInUse) {
+        // A search that has answered may still be returning on the main
+        // thread; nothing else can start one while this thread holds the
+        // lock.
+        while (e.searchActive()) usleep(100);
+    } else if (e.searchActive()) {
+        return;  // a command that waited for a search's end, inside it
+    }
+    useSearchThreads(e, coresWanted);
+    coresWanted = 0;
 }
 
 void XBoardProtocol::requestSearch(int ponder) {
     Engine& e = host;
     applyWaitingLimits();
+    applyWantedCores();
     const int side = e.position.sideToMove;
     if (engineClockKnown) e.clock[side] = float(engineClockMillis);
     if (opponentClockKnown) e.clock[side ^ 1] = float(opponentClockMillis);
@@ -565,7 +637,7 @@ void XBoardProtocol::startPondering(double elapsedMicros) {
     if (!e.applyMoves(hint)) return;
     pliesWithReply = int(e.gameHistory.size());
     // A reply that ends the game leaves nothing to think about.
-    if (!sideToMoveHasMove()) {
+    if (!hasLegalMove(e.position)) {
         e.takeBack();
         return;
     }
@@ -585,6 +657,7 @@ void XBoardProtocol::startPondering(double elapsedMicros) {
 void XBoardProtocol::searchEnded(StopState state, Move best, Move ponder, double elapsedMicros) {
     searchesEnding.fetch_add(1);
     std::lock_guard<std::recursive_mutex> hold(guard);
+    endingSearch = true;
     Engine& e = host;
     const SearchKind kind = openKind;
     if (searchesEnded < searchesRequested) searchesEnded++;
@@ -611,8 +684,8 @@ void XBoardProtocol::searchEnded(StopState state, Move best, Move ponder, double
             std::string text;
             text.swap(pendingMove);
             e.pondering = 0;
-            if (e.applyMoves(text.c_str()) && !forceMode && mayStartSearch() &&
-                sideToMoveHasMove()) {
+            if (e.applyMoves(text.c_str()) && !forceMode && !reportGameEnd() &&
+                mayStartSearch()) {
                 e.movesToGo = e.movesLeft;
                 requestSearch(0);
             }
@@ -635,7 +708,9 @@ void XBoardProtocol::searchEnded(StopState state, Move best, Move ponder, double
             sendLine(text);
             if (e.ponderEnabled) {
                 e.pondering = 0;
-                if (e.ponderMove != 0 && !forceMode && mayStartSearch())
+                // A thread count that waits for this search's end: no ponder
+                // search, so that the count is in force for the next search.
+                if (e.ponderMove != 0 && !forceMode && mayStartSearch() && coresWanted == 0)
                     startPondering(elapsedMicros);
             }
         }
@@ -648,4 +723,5 @@ void XBoardProtocol::searchEnded(StopState state, Move best, Move ponder, double
         Tokenizer line(text.c_str(), ' ');
         if (line.next() && executeCommand(line) == 0) e.requestQuit();
     }
+    endingSearch = false;
 }

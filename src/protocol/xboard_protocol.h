@@ -27,8 +27,9 @@ struct LevelFields {
     int32_t incrementMillis = 0;
 };
 
-// Reads "MOVES BASE INC" (BASE as minutes or minutes:seconds, INC in seconds,
-// optional). Values are computed in 64 bits and capped to the 32-bit fields.
+// Reads "MOVES BASE INC" (BASE as minutes or minutes:seconds, the seconds
+// with a fraction or not; INC in seconds, optional). Values are computed in
+// 64 bits or doubles and capped to the 32-bit fields.
 // False when the move count or the base time is missing or malformed.
 bool parseLevel(const char* text, LevelFields& fields);
 
@@ -91,6 +92,8 @@ private:
     LimitMode limitBeforeAnalysis = MoveTime;
     bool idleWanted = false;        // a command waits for the engine to be idle
     bool clearHashPending = false;  // "option Clear Hash" came during a search
+    int coresWanted = 0;            // search threads "cores" asked for, not yet in force
+    bool endingSearch = false;      // the end of a search is being handled
     int ponderAllowedAfterSearch = -1;  // "hard" came during a search: 1
     std::vector<std::string> deferredLines;  // commands that wait for the search's end
     std::vector<std::string> limitLines;     // limits that wait for the next search
@@ -118,7 +121,12 @@ private:
     // Asks the main thread for a search of the game position.
     void requestSearch(int ponder);
     void startAnalysis();
-    bool sideToMoveHasMove();
+    // When the side to move (the engine, outside force mode) has no legal
+    // move, the game is over: sends its result line and returns true.
+    bool reportGameEnd();
+    // Rebuilds the search threads to the count "cores" asked for, once no
+    // search runs; until then the count waits.
+    void applyWantedCores();
     // Ends the open search before a command that changes the game. With the
     // input thread it stops the search and waits for its end (true); inside
     // a search's poll it stops it and keeps the line for the search's end

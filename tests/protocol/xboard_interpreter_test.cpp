@@ -28,6 +28,12 @@ TEST(XBoardLevel, ReadsMovesBaseAndIncrement) {
         {"0 2:30 12", true, 0, 150000, 12000},
         {"40 0:30", true, 40, 30000, 0},
         {"0 1 0.5", true, 0, 60000, 500},
+        // Seconds with a fraction, to the millisecond.
+        {"40 0:30.5 0", true, 40, 30500, 0},
+        {"1 0:00.8 0", true, 1, 800, 0},
+        {"0 2:07.3 1", true, 0, 127300, 1000},
+        {"40 0:99999999999.5 0", true, 40, INT_MAX, 0},
+        {"40 0:5.x 0", false, 0, 0, 0},
         {"60 90:00 0", true, 60, 5400000, 0},
         // 64-bit arithmetic, capped to the 32-bit fields instead of wrapping.
         {"99999999999 99999999999 99999999999", true, INT_MAX, INT_MAX, INT_MAX},
@@ -173,6 +179,14 @@ TEST_F(XBoardInterpreter, StAndSdSetTheirLimits) {
     run("st 10");
     EXPECT_EQ(engine->moveTime, 10000000);
     EXPECT_EQ(engine->limitMode, MoveTime);
+    run("st 0.5");
+    EXPECT_EQ(engine->moveTime, 500000);
+    run("st 1.5");
+    EXPECT_EQ(engine->moveTime, 1500000);
+    run("st 0.0015");
+    EXPECT_EQ(engine->moveTime, 1500);
+    run("st 2147.5");  // does not fit the 32-bit field: capped
+    EXPECT_EQ(engine->moveTime, INT_MAX);
     run("st 3000");  // beyond 2147 seconds: capped, never negative
     EXPECT_EQ(engine->moveTime, INT_MAX);
     run("st -5");

@@ -32,7 +32,7 @@ int countThinking(const std::vector<std::string>& lines) {
 
 void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-TEST(XBoardSession, ProtoverAnswersTheTwelveFeatureLinesInOrder) {
+TEST(XBoardSession, ProtoverAnswersTheFeatureLinesInOrder) {
     int status = 0;
     const auto output = session({"protover 2"}, status);
     const std::vector<std::string> features = {
@@ -47,6 +47,8 @@ TEST(XBoardSession, ProtoverAnswersTheTwelveFeatureLinesInOrder) {
         "feature smp=1",
         "feature variants=\"normal,fischerandom\"",
         "feature option=\"Clear Hash -button\"",
+        // No node budgets: a GUI must not turn "st" into nodes with "nps".
+        "feature nps=0",
         "feature done=1",
     };
     ASSERT_EQ(output.size(), 1 + features.size()) << joinLines(output);
