@@ -171,7 +171,7 @@ const DialogueCase dialogueCases[] = {
       "setboard 4rkr1/4p1p1/8/8/8/8/8/4K2R w K - 0 1", "sd 2", "go"},
      {"^move e1g1$"},
      {"Illegal"}},
-    {"UnknownCommandsAreIgnored",
+    {"QuietCommandsSendNothing",
      {"variant normal", "random", "name somebody", "rating 2000 1800", "computer", "draw",
       "remove", "hint", "bk", "accepted ping", "refused sigint", "# a comment", "xboard",
       "option Clear Hash", "cores 2", "ping 9"},
