@@ -154,8 +154,14 @@ void UciProtocol::go(Tokenizer& line) {
     // "go" would stay unanswered.
     if (searchOpen()) interruptSearch(Stopped);
 
+    // Each "go" names all of its limits: nothing carries over from the one
+    // before, and every limit named applies.
     e.pondering = 0;
     e.movesToGo = 0;
+    e.clock[White] = e.clock[Black] = 0;
+    e.increment[White] = e.increment[Black] = 0;
+    LimitSet limits = 0;
+    bool infinite = false;
     while (line.next()) {
         int64_t n;
         if (tokenIs(line, "ponder")) {
@@ -163,11 +169,11 @@ void UciProtocol::go(Tokenizer& line) {
         } else if (tokenIs(line, "wtime")) {
             if (!nextNumber(line, n)) break;
             e.clock[White] = float(clamp64(n, 0, INT32_MAX));
-            e.limitMode = Clock;
+            limits |= limitBit(Clock);
         } else if (tokenIs(line, "btime")) {
             if (!nextNumber(line, n)) break;
             e.clock[Black] = float(clamp64(n, 0, INT32_MAX));
-            e.limitMode = Clock;
+            limits |= limitBit(Clock);
         } else if (tokenIs(line, "winc")) {
             if (!nextNumber(line, n)) break;
             e.increment[White] = int32_t(clamp64(n, 0, INT32_MAX));
@@ -179,24 +185,30 @@ void UciProtocol::go(Tokenizer& line) {
             // Milliseconds to microseconds in 64 bits, then capped to the
             // 32-bit field: a long move time never turns negative.
             e.moveTime = int32_t(clamp64(clamp64(n, 0, INT64_MAX / 1000) * 1000, 0, INT32_MAX));
-            e.limitMode = MoveTime;
+            limits |= limitBit(MoveTime);
         } else if (tokenIs(line, "movestogo")) {
+            // Shares out the clock; no limit by itself.
             if (!nextNumber(line, n)) break;
             e.movesToGo = int32_t(clamp64(n, 0, INT32_MAX));
-            e.limitMode = Clock;
         } else if (tokenIs(line, "infinite")) {
-            e.bestMoveOwed = 1;
-            e.limitMode = Infinite;
+            infinite = true;
         } else if (tokenIs(line, "depth")) {
             if (!nextNumber(line, n)) break;
-            e.limitMode = Depth;
             e.depthLimit = int32_t(clamp64(n, 1, 127));
+            limits |= limitBit(Depth);
         } else if (tokenIs(line, "nodes")) {
             if (!nextNumber(line, n)) break;
-            e.limitMode = Nodes;
             e.nodeLimit = uint64_t(clamp64(n, 0, INT64_MAX));
+            limits |= limitBit(Nodes);
         }
     }
+    // A "go" that names no limit (a bare "go", or one whose only words the
+    // engine does not obey, such as a mate count) is an analysis like "go
+    // infinite": it waits for "stop". "infinite" overrides the limits named
+    // with it, since such a search must not end before it is told to.
+    if (infinite) limits = 0;
+    e.setLimits(limits);
+    e.bestMoveOwed = limits == 0 ? 1 : 0;
 
     // Read inside a running search's own poll (no input thread), this
     // request may meet one that is already waiting and merge with it.

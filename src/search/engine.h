@@ -96,6 +96,9 @@ public:
     Color rootSide = White;
     int32_t multiPv = 1;
     LimitMode limitMode = MoveTime;
+    // Limits that apply together with limitMode (a UCI "go" may name several
+    // at once); empty unless setLimits made them. Never with Infinite.
+    LimitSet furtherLimits = 0;
     int32_t timeBudget = 0;               // microseconds for the current search
     uint32_t pollInterval = 30000;        // polls between two clock and input checks
     // The counters are written at every node; every thread reads the words
@@ -180,6 +183,12 @@ public:
     void followWeights();
 
     // Search control.
+    // Every limit of the set applies and the first one reached ends the
+    // search; an empty set leaves only a stop from outside (Infinite).
+    void setLimits(LimitSet limits);
+    bool limitedBy(LimitMode mode) const {
+        return limitMode == mode || (furtherLimits & limitBit(mode)) != 0;
+    }
     int poll();
     void startSearch(int ponder);
     void setStrength(int elo);

@@ -82,6 +82,7 @@ public:
     Move best = NoMove;
     Move ponder = NoMove;
     double elapsed = 0.0;  // microseconds since the call began, measured after each pass
+    int32_t clockShare = INT32_MAX;  // microseconds the clock allows this search
 
     uint64_t nodes() const { return context.nodes; }
     int selDepth() const { return context.selDepth; }
@@ -362,12 +363,13 @@ int RootDriver::iterate(int maxDepth, int lines) {
             if (k < lines - 1) engine.excludedMoves[engine.excludedCount++] = context.pv[0][0];
         }
 
-        // The clock's end-of-iteration rules.
-        if (engine.limitMode == Clock && !engine.ponderSearch.load(std::memory_order_relaxed) &&
+        // The clock's end-of-iteration rules, measured by the clock's own
+        // share even when a shorter move time is given with it.
+        if (engine.limitedBy(Clock) && !engine.ponderSearch.load(std::memory_order_relaxed) &&
             running()) {
             const bool mateFound = lastScore > MateBound || lastScore < -MateBound;
             if (list.count == 1 || (i >= 6 && mateFound) ||
-                (i >= 2 && elapsed > 0.6 * double(engine.timeBudget)))
+                (i >= 2 && elapsed > 0.6 * double(clockShare)))
                 engine.stopState.store(Stopped, std::memory_order_relaxed);
         }
 
@@ -475,7 +477,7 @@ bool Engine::think(int ponder, bool armedByRequest) {
     }
 
     // Known before the book, which ends a ponder search by it.
-    int maxDepth = limitMode == Depth ? depthLimit : MaxIteration;
+    int maxDepth = limitedBy(Depth) ? depthLimit : MaxIteration;
     if (maxDepth > MaxIteration) maxDepth = MaxIteration;
 
     // The book's switches change with a load on the protocol thread, under
@@ -505,18 +507,14 @@ bool Engine::think(int ponder, bool armedByRequest) {
     if (!armedByRequest) stopState = Running;
     pollCounter = 0;
     throttleCounter = 0;
-    timeBudget = moveTime;
+    // With a move time and a clock both given, the shorter of the two counts.
+    timeBudget = limitedBy(MoveTime) ? moveTime : INT32_MAX;
+    int32_t clockShare = INT32_MAX;
     int lines = multiPv < 1 ? 1 : multiPv > MaxLines ? MaxLines : multiPv;
-    switch (limitMode) {
-        case Clock:
-            timeBudget = clockBudget(clock[rootSide], movesToGo, increment[rootSide], searchCount);
-            lines = 1;  // no MultiPV under a clock
-            break;
-        case Infinite:
-            timeBudget = INT32_MAX;
-            break;
-        default:
-            break;
+    if (limitedBy(Clock)) {
+        clockShare = clockBudget(clock[rootSide], movesToGo, increment[rootSide], searchCount);
+        if (clockShare < timeBudget) timeBudget = clockShare;
+        lines = 1;  // no MultiPV under a clock
     }
     if (lines > rootList.count) lines = rootList.count;
     verbose = false;
@@ -537,6 +535,7 @@ bool Engine::think(int ponder, bool armedByRequest) {
     }
 
     RootDriver driver(*this, rootList, callTimer);
+    driver.clockShare = clockShare;
     driver.preSort();
     const int i = maxDepth >= 1 ? driver.iterate(maxDepth, lines) : 1;
     const int depth = maxDepth >= 1 ? i - 1 : 0;
