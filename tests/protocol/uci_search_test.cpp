@@ -473,6 +473,76 @@ TEST_F(UciEngine, EloCountsOnlyWhileLimitStrengthIsOn) {
     EXPECT_NE(log.find("using reduced strength : 1500 ELO"), std::string::npos);
 }
 
+// After the strength was limited to 2000 Elo, the options that follow leave
+// it limited or give back full speed: UCI_Elo at its top value 2700 does, as
+// switching UCI_LimitStrength off does. Each search is the same tree from an
+// empty table, so the speeds compare.
+struct StrengthCase {
+    const char* name;
+    std::vector<std::string> options;  // after the limit to 2000 Elo
+    bool limited;
+};
+
+const StrengthCase strengthCases[] = {
+    {"TopEloGivesFullSpeed", {"setoption name UCI_Elo value 2700"}, false},
+    {"EloAboveTheTopGivesFullSpeed", {"setoption name UCI_Elo value 3000"}, false},
+    {"LimitOffGivesFullSpeed", {"setoption name UCI_LimitStrength value false"}, false},
+    {"TopEloStaysFullWhenTheLimitComesBack",
+     {"setoption name UCI_Elo value 2700", "setoption name UCI_LimitStrength value false",
+      "setoption name UCI_LimitStrength value true"},
+     false},
+    {"LowerEloAfterTheTopLimitsAgain",
+     {"setoption name UCI_Elo value 2700", "setoption name UCI_Elo value 2000"}, true},
+    {"LimitBackOnKeepsTheLastElo",
+     {"setoption name UCI_LimitStrength value false",
+      "setoption name UCI_LimitStrength value true"},
+     true},
+};
+
+void PrintTo(const StrengthCase& c, std::ostream* out) { *out << c.name; }
+
+class UciStrength : public UciEngine, public testing::WithParamInterface<StrengthCase> {
+protected:
+    // The speed of the deepest iteration of a search to depth 9.
+    long long speedOfASearch() {
+        engine->send("ucinewgame");
+        engine->send("position startpos");
+        engine->send("go depth 9");
+        std::string last;
+        EXPECT_TRUE(engine->waitFor("^info depth 9 ", answerMs, nullptr, &last));
+        EXPECT_TRUE(engine->waitFor("^bestmove", answerMs));
+        std::smatch match;
+        return std::regex_search(last, match, std::regex(" nps ([0-9]+) ")) ? std::stoll(match[1])
+                                                                              : -1;
+    }
+};
+
+TEST_P(UciStrength, LimitedOrFullAsTheLastOptionsSay) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    // There the program's full speed comes close to the limit.
+    GTEST_SKIP() << "a sanitizer build searches too slowly for the speed limit to show";
+#endif
+    const StrengthCase& c = GetParam();
+    engine->send("setoption name UCI_LimitStrength value true");
+    engine->send("setoption name UCI_Elo value 2000");
+    const long long limited = speedOfASearch();
+    EXPECT_GT(limited, 0);
+    EXPECT_LT(limited, 200000);  // 150000 nodes per second at 2000 Elo
+    for (const std::string& option : c.options) engine->send(option);
+    const long long speed = speedOfASearch();
+    if (c.limited) {
+        EXPECT_LT(speed, 200000);
+    } else {
+        EXPECT_GT(speed, 2 * limited);
+    }
+    EXPECT_EQ(quitAndWait(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, UciStrength, testing::ValuesIn(strengthCases),
+                         [](const testing::TestParamInfo<StrengthCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
 // At the end of input a bounded search finishes and answers, an endless one
 // is stopped and answers; then the program ends.
 TEST(UciEndOfInput, ActsAsQuitAfterTheSearchHasAnswered) {
