@@ -288,7 +288,8 @@ void UciProtocol::setOption(Tokenizer& line) {
         return true;
     };
     // Options that rebuild what a running search uses (the table, the
-    // threads, the weights, the book) wait until the search has ended.
+    // threads, the weights, the strength, the book) wait until the search
+    // has ended.
     auto deferIfBusy = [&]() {
         if (!busy()) return false;
         stateMutex.lock();
@@ -340,11 +341,12 @@ void UciProtocol::setOption(Tokenizer& line) {
     } else if (tokenIs(line, "MultiPV")) {
         if (number(n)) e.multiPv = int32_t(clamp64(n, 1, MaxLines));
     } else if (tokenIs(line, "UCI_LimitStrength")) {
-        if (!flag(on)) return;
+        // The evaluation and the speed limit read the strength at every node.
+        if (deferIfBusy() || !flag(on)) return;
         s.useStrength = on ? 1 : 0;
         applyUciStrength(e);
     } else if (tokenIs(line, "UCI_Elo")) {
-        if (!number(n)) return;
+        if (deferIfBusy() || !number(n)) return;
         s.strengthElo = int32_t(clamp64(n, 1000, 2700));
         applyUciStrength(e);
     } else if (tokenIs(line, "DrawScore")) {

@@ -134,6 +134,46 @@ TEST(ConcurrentProtocolSessions, UciStopPonderhitAndQuitAtRandomMoments) {
     }
 }
 
+// The evaluation and the speed limit of every search thread read the
+// strength: set during a search, it takes effect once the search has ended.
+TEST(ConcurrentProtocolSessions, UciStrengthSetDuringASearchWaitsForItsEnd) {
+    for (const bool inputThread : {true, false}) {
+        TempDir dir;
+        dir.write("vorlix.ini", std::string("LogLevel=127\nHash=4\n") +
+                                    (inputThread ? "" : "UseInputThread=0\n"));
+        SanitizerReports sanitizer(dir);
+        EngineProcess engine(dir.path);
+        ASSERT_TRUE(engine.started());
+        engine.send("uci");
+        engine.send("setoption name Threads value 3");
+        engine.send("position startpos");
+        engine.send("go infinite");
+        ASSERT_TRUE(engine.waitFor("^info depth 4 ", answerTimeoutMs)) << sanitizer.reports();
+        engine.send("setoption name UCI_LimitStrength value true");
+        engine.send("setoption name UCI_Elo value 1500");
+        engine.send("isready");
+        ASSERT_TRUE(engine.waitFor("^readyok$", answerTimeoutMs)) << sanitizer.reports();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        engine.send("stop");
+        ASSERT_TRUE(engine.waitFor("^bestmove ", answerTimeoutMs)) << sanitizer.reports();
+        engine.send("go depth 3");
+        ASSERT_TRUE(engine.waitFor("^bestmove ", answerTimeoutMs)) << sanitizer.reports();
+        engine.send("quit");
+        EXPECT_EQ(engine.waitExit(answerTimeoutMs), 0) << sanitizer.reports();
+        EXPECT_EQ(sanitizer.reports(), "");
+
+        const std::string log = dir.read("logfile.txt");
+        const size_t deferred =
+            log.find("option applied after the search: setoption name UCI_Elo value 1500");
+        const size_t answered = log.find(">> bestmove");
+        const size_t reduced = log.find("using reduced strength : 1500 ELO");
+        ASSERT_NE(deferred, std::string::npos) << log;
+        ASSERT_NE(reduced, std::string::npos) << log;
+        EXPECT_LT(deferred, answered);
+        EXPECT_GT(reduced, answered) << (inputThread ? "with" : "without") << " the input thread";
+    }
+}
+
 TEST(ConcurrentProtocolSessions, XBoardMovesMoveNowAndQuitAtRandomMoments) {
     for (int session = 0; session < 3; session++) {
         std::mt19937 random(104729u * unsigned(session) + 3u);
