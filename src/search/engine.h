@@ -228,6 +228,11 @@ private:
     Move findPonderMove(Move best);
     void finishSearch(Move best, Move ponder, int depth, int maxDepth, int selDepth,
                       uint64_t nodes, double elapsed, bool fromBook);
+    // The end of a search that "quit" or a new game aborted: nothing is
+    // played, a pondered move is taken back, and the listener decides what
+    // it still owes.
+    void finishAbortedSearch(Move best, Move ponder, int depth, int selDepth, uint64_t nodes,
+                             double elapsed);
 
     bool requestInService = false;  // under mutex: a taken request whose search has not ended
     uint32_t positionWeightsGeneration = 0;  // weights the game position's sums were made with

@@ -441,6 +441,17 @@ void Engine::finishSearch(Move best, Move ponder, int depth, int maxDepth, int s
     searching = false;
 }
 
+void Engine::finishAbortedSearch(Move best, Move ponder, int depth, int selDepth, uint64_t nodes,
+                                 double elapsed) {
+    searching = false;
+    if (ponderSearch.load(std::memory_order_relaxed)) {
+        gameGuard.lock();
+        takeBack();
+        gameGuard.unlock();
+    }
+    listener->onSearchDone(Aborted, best, ponder, depth, selDepth, nodes, elapsed);
+}
+
 bool Engine::think(int ponder, bool armedByRequest) {
     if (searching.load()) return true;  // never nested
 
@@ -469,16 +480,31 @@ bool Engine::think(int ponder, bool armedByRequest) {
     MovePicker rootList;
     rootList.count = position.generateLegalMoves(rootList.moves, position.inCheck());
     gameGuard.unlock();
-    if (rootList.count == 0) {
-        listener->onSearchDone(Stopped, NoMove, NoMove, 0, 0, 0, 0.0);
-        ponderSearch = false;
-        searching = false;
-        return true;
-    }
-
     // Known before the book, which ends a ponder search by it.
     int maxDepth = limitedBy(Depth) ? depthLimit : MaxIteration;
     if (maxDepth > MaxIteration) maxDepth = MaxIteration;
+
+    if (rootList.count == 0) {
+        if (limitMode != Infinite && !ponderSearch.load(std::memory_order_relaxed)) {
+            listener->onSearchDone(Stopped, NoMove, NoMove, 0, 0, 0, 0.0);
+            ponderSearch = false;
+            searching = false;
+            return true;
+        }
+        // The side to move is mated or stalemated. An analysis or a ponder
+        // search still answers only when told to, like one that has run out
+        // of iterations, and it has no line of its own to answer with.
+        if (!armedByRequest) stopState = Running;
+        pvLines[0].pvLength = 0;
+        waitForEndingCommand();
+        StopState expected = Running;
+        stopState.compare_exchange_strong(expected, Stopped, std::memory_order_relaxed);
+        if (stopState.load(std::memory_order_relaxed) == Aborted)
+            finishAbortedSearch(NoMove, NoMove, 0, 0, 0, 0.0);
+        else
+            finishSearch(NoMove, NoMove, 0, maxDepth, 0, 0, 0.0, false);
+        return true;
+    }
 
     // The book's switches change with a load on the protocol thread, under
     // the book's lock.
@@ -550,14 +576,8 @@ bool Engine::think(int ponder, bool armedByRequest) {
     if (best == NoMove) best = rootList.moves[0].move;
 
     if (stopState.load(std::memory_order_relaxed) == Aborted) {
-        searching = false;
-        if (ponderSearch.load(std::memory_order_relaxed)) {
-            gameGuard.lock();
-            takeBack();
-            gameGuard.unlock();
-        }
-        listener->onSearchDone(Aborted, best, driver.ponder, i, driver.selDepth(), driver.nodes(),
-                               driver.elapsed);
+        finishAbortedSearch(best, driver.ponder, i, driver.selDepth(), driver.nodes(),
+                            driver.elapsed);
         return true;
     }
     finishSearch(best, driver.ponder, depth, maxDepth, driver.selDepth(), driver.nodes(),

@@ -406,6 +406,70 @@ INSTANTIATE_TEST_SUITE_P(
                (std::get<1>(info.param) ? "WithInputThread" : "WithoutInputThread");
     });
 
+// With no legal move (the side to move is stalemated or mated) an analysis
+// or a ponder search still waits for the command that ends it, then answers
+// once with the null move. With and without the input thread.
+struct NoMoveCase {
+    const char* name;
+    const char* fen;
+    std::vector<std::string> before;  // after "uci"
+    const char* go;
+    const char* ending;  // nullptr: the end of input
+};
+
+const char* const stalemate = "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1";
+const char* const checkmate = "7k/6Q1/6K1/8/8/8/8/8 b - - 0 1";
+
+const NoMoveCase noMoveCases[] = {
+    {"StopEndsAnAnalysis", stalemate, {}, "go infinite", "stop"},
+    {"StopEndsAnAnalysisOfAMate", checkmate, {}, "go infinite", "stop"},
+    {"StopEndsAGoWithoutLimits", stalemate, {}, "go", "stop"},
+    {"PonderhitEndsAPonderSearch", stalemate, {"setoption name Ponder value true"},
+     "go ponder wtime 10000 btime 10000", "ponderhit"},
+    {"StopEndsAPonderSearch", stalemate, {"setoption name Ponder value true"},
+     "go ponder wtime 10000 btime 10000", "stop"},
+    {"QuitEndsAnAnalysis", stalemate, {}, "go infinite", "quit"},
+    {"NewGameEndsAnAnalysis", stalemate, {}, "go infinite", "ucinewgame"},
+    {"EndOfInputEndsAnAnalysis", stalemate, {}, "go infinite", nullptr},
+};
+
+void PrintTo(const NoMoveCase& c, std::ostream* out) { *out << c.name; }
+
+class UciNoLegalMove : public testing::TestWithParam<std::tuple<NoMoveCase, bool>> {};
+
+TEST_P(UciNoLegalMove, AnEndlessSearchWaitsForTheCommandThatEndsIt) {
+    const NoMoveCase& c = std::get<0>(GetParam());
+    const bool inputThread = std::get<1>(GetParam());
+    TempDir dir;
+    if (!inputThread) dir.write("vorlix.ini", "UseInputThread=0\n");
+    EngineProcess engine(dir.path);
+    ASSERT_TRUE(engine.started());
+    engine.send("uci");
+    for (const std::string& line : c.before) engine.send(line);
+    engine.send(std::string("position fen ") + c.fen);
+    engine.send(c.go);
+    EXPECT_FALSE(engine.waitFor("^bestmove", 600)) << "answered without a command";
+
+    const bool quits = c.ending == nullptr || std::string(c.ending) == "quit";
+    if (c.ending) engine.send(c.ending);
+    else engine.closeInput();
+    ASSERT_TRUE(engine.waitFor("^bestmove 0000$", answerMs)) << joinLines(engine.transcript);
+    if (!quits) {
+        engine.send("isready");
+        ASSERT_TRUE(engine.waitFor("^readyok$", answerMs));
+        engine.send("quit");
+    }
+    EXPECT_EQ(engine.waitExit(answerMs), 0);
+    EXPECT_EQ(countMatching(engine.transcript, "^bestmove"), 1) << joinLines(engine.transcript);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Endings, UciNoLegalMove, testing::Combine(testing::ValuesIn(noMoveCases), testing::Bool()),
+    [](const testing::TestParamInfo<std::tuple<NoMoveCase, bool>>& info) {
+        return std::string(std::get<0>(info.param).name) +
+               (std::get<1>(info.param) ? "WithInputThread" : "WithoutInputThread");
+    });
+
 // An analysis of a book position waits for its end like any other: the
 // book move is the answer, sent once, after "stop".
 TEST(UciBookAnalysis, WaitsForStopBeforeAnsweringWithTheBookMove) {
