@@ -261,7 +261,12 @@ void UciProtocol::position(Tokenizer& line) {
         if (!fen.empty()) fen += ' ';
         fen += tokenText(line);
     } while (line.next());
-    if (e.setFen(fen.c_str()) && movesStart != nullptr) e.applyMoves(movesStart);
+    if (!e.setFen(fen.c_str())) {
+        // The old position stays; the GUI must know its own is not in force.
+        sendToGui(e, "info string Illegal position: %s", fen.c_str());
+        return;
+    }
+    if (movesStart != nullptr) e.applyMoves(movesStart);
 }
 
 void UciProtocol::setOption(Tokenizer& line) {
