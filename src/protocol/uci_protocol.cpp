@@ -292,9 +292,10 @@ void UciProtocol::setOption(Tokenizer& line) {
         on = startsWith(line.tokenStart, "true");
         return true;
     };
-    // Options that rebuild what a running search uses (the table, the
-    // threads, the weights, the strength, the book) wait until the search
-    // has ended.
+    // Options that a running search reads (the pruning switches, the
+    // lines, the draw score, the strength) or that rebuild what it uses (the
+    // table, the threads, the weights, the book) wait until the search has
+    // ended.
     auto deferIfBusy = [&]() {
         if (!busy()) return false;
         stateMutex.lock();
@@ -315,9 +316,9 @@ void UciProtocol::setOption(Tokenizer& line) {
         e.ponderEnabled = on ? 1 : 0;
         if (!on) e.ponderSearch = false;
     } else if (tokenIs(line, "NullMovePruning")) {
-        if (flag(on)) e.useNullMove = on;
+        if (!deferIfBusy() && flag(on)) e.useNullMove = on;
     } else if (tokenIs(line, "LateMoveReduction")) {
-        if (flag(on)) e.useLmr = on;
+        if (!deferIfBusy() && flag(on)) e.useLmr = on;
     } else if (tokenIs(line, "OwnBook")) {
         if (deferIfBusy() || !flag(on)) return;
         if (on) {
@@ -344,9 +345,8 @@ void UciProtocol::setOption(Tokenizer& line) {
         if (deferIfBusy()) return;
         e.transpositionTable.clear();
     } else if (tokenIs(line, "MultiPV")) {
-        if (number(n)) e.multiPv = int32_t(clamp64(n, 1, MaxLines));
+        if (!deferIfBusy() && number(n)) e.multiPv = int32_t(clamp64(n, 1, MaxLines));
     } else if (tokenIs(line, "UCI_LimitStrength")) {
-        // The evaluation and the speed limit read the strength at every node.
         if (deferIfBusy() || !flag(on)) return;
         s.useStrength = on ? 1 : 0;
         applyUciStrength(e);
@@ -355,7 +355,7 @@ void UciProtocol::setOption(Tokenizer& line) {
         s.strengthElo = int32_t(clamp64(n, 1000, 2700));
         applyUciStrength(e);
     } else if (tokenIs(line, "DrawScore")) {
-        if (number(n)) s.drawScore = int32_t(clamp64(n, -100, 100));
+        if (!deferIfBusy() && number(n)) s.drawScore = int32_t(clamp64(n, -100, 100));
     } else if (tokenIs(line, "UCI_Chess960")) {
         if (flag(on)) e.position.chess960 = on ? 1 : 0;
     } else if (tokenIs(line, "Threads")) {

@@ -93,8 +93,8 @@ TEST_F(UciCommands, ThreadCountRebindsTheGamePosition) {
     run("eval");
 }
 
-// While a search is asked for, the table and the threads are left alone; the
-// option takes effect once the search is over.
+// While a search is asked for, the options it reads or uses are left alone;
+// each takes effect once the search is over.
 TEST_F(UciCommands, HeavyOptionWaitsForThePendingSearch) {
     run("position startpos");
     run("go depth 5");
@@ -102,8 +102,9 @@ TEST_F(UciCommands, HeavyOptionWaitsForThePendingSearch) {
     run("setoption name Threads value 2");
     EXPECT_EQ(engine->threadPool.threadCount, 1);
     EXPECT_EQ(uci->deferredOptionCount(), 1u);
-    run("setoption name MultiPV value 4");  // a light option acts at once
-    EXPECT_EQ(engine->multiPv, 4);
+    run("setoption name MultiPV value 4");
+    EXPECT_EQ(engine->multiPv, 1);
+    EXPECT_EQ(uci->deferredOptionCount(), 2u);
 }
 
 // The limits a search started now would obey; empty for an infinite one.
