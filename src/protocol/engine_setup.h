@@ -42,11 +42,11 @@ inline void useSearchThreads(Engine& e, int count) {
 
 // The strength the UCI options ask for: UCI_Elo counts only while
 // UCI_LimitStrength is on and no personality is in use (a personality sets
-// its own). Otherwise the engine plays at full strength, whose only speed
-// limit is a loaded personality's.
+// its own). Otherwise, and at the top value 2700, the engine plays at full
+// strength, whose only speed limit is a loaded personality's.
 inline void applyUciStrength(Engine& e) {
     const EngineSettings& s = e.settings;
-    if (s.useStrength != 0 && !s.personalityInUse) {
+    if (s.useStrength != 0 && !s.personalityInUse && s.strengthElo < 2700) {
         e.setStrength(s.strengthElo);
         return;
     }

@@ -157,8 +157,14 @@ void UciProtocol::go(Tokenizer& line) {
     // "go" would stay unanswered.
     if (searchOpen()) interruptSearch(Stopped);
 
+    // Each "go" names all of its limits: nothing carries over from the one
+    // before, and every limit named applies.
     e.pondering = 0;
     e.movesToGo = 0;
+    e.clock[White] = e.clock[Black] = 0;
+    e.increment[White] = e.increment[Black] = 0;
+    LimitSet limits = 0;
+    bool infinite = false;
     while (line.next()) {
         int64_t n;
         if (tokenIs(line, "ponder")) {
@@ -166,11 +172,11 @@ void UciProtocol::go(Tokenizer& line) {
         } else if (tokenIs(line, "wtime")) {
             if (!nextNumber(line, n)) break;
             e.clock[White] = float(clamp64(n, 0, INT32_MAX));
-            e.limitMode = Clock;
+            limits |= limitBit(Clock);
         } else if (tokenIs(line, "btime")) {
             if (!nextNumber(line, n)) break;
             e.clock[Black] = float(clamp64(n, 0, INT32_MAX));
-            e.limitMode = Clock;
+            limits |= limitBit(Clock);
         } else if (tokenIs(line, "winc")) {
             if (!nextNumber(line, n)) break;
             e.increment[White] = int32_t(clamp64(n, 0, INT32_MAX));
@@ -182,24 +188,30 @@ void UciProtocol::go(Tokenizer& line) {
             // Milliseconds to microseconds in 64 bits, then capped to the
             // 32-bit field: a long move time never turns negative.
             e.moveTime = int32_t(clamp64(clamp64(n, 0, INT64_MAX / 1000) * 1000, 0, INT32_MAX));
-            e.limitMode = MoveTime;
+            limits |= limitBit(MoveTime);
         } else if (tokenIs(line, "movestogo")) {
+            // Shares out the clock; no limit by itself.
             if (!nextNumber(line, n)) break;
             e.movesToGo = int32_t(clamp64(n, 0, INT32_MAX));
-            e.limitMode = Clock;
         } else if (tokenIs(line, "infinite")) {
-            e.bestMoveOwed = 1;
-            e.limitMode = Infinite;
+            infinite = true;
         } else if (tokenIs(line, "depth")) {
             if (!nextNumber(line, n)) break;
-            e.limitMode = Depth;
             e.depthLimit = int32_t(clamp64(n, 1, 127));
+            limits |= limitBit(Depth);
         } else if (tokenIs(line, "nodes")) {
             if (!nextNumber(line, n)) break;
-            e.limitMode = Nodes;
             e.nodeLimit = uint64_t(clamp64(n, 0, INT64_MAX));
+            limits |= limitBit(Nodes);
         }
     }
+    // A "go" that names no limit (a bare "go", or one whose only words the
+    // engine does not obey, such as a mate count) is an analysis like "go
+    // infinite": it waits for "stop". "infinite" overrides the limits named
+    // with it, since such a search must not end before it is told to.
+    if (infinite) limits = 0;
+    e.setLimits(limits);
+    e.bestMoveOwed = limits == 0 ? 1 : 0;
 
     // Read inside a running search's own poll (no input thread), this
     // request may meet one that is already waiting and merge with it.
@@ -252,7 +264,12 @@ void UciProtocol::position(Tokenizer& line) {
         if (!fen.empty()) fen += ' ';
         fen += tokenText(line);
     } while (line.next());
-    if (e.setFen(fen.c_str()) && movesStart != nullptr) e.applyMoves(movesStart);
+    if (!e.setFen(fen.c_str())) {
+        // The old position stays; the GUI must know its own is not in force.
+        sendToGui(e, "info string Illegal position: %s", fen.c_str());
+        return;
+    }
+    if (movesStart != nullptr) e.applyMoves(movesStart);
 }
 
 void UciProtocol::setOption(Tokenizer& line) {
@@ -278,8 +295,10 @@ void UciProtocol::setOption(Tokenizer& line) {
         on = startsWith(line.tokenStart, "true");
         return true;
     };
-    // Options that rebuild what a running search uses (the table, the
-    // threads, the weights, the book) wait until the search has ended.
+    // Options that a running search reads (the pruning switches, the
+    // lines, the draw score, the strength) or that rebuild what it uses (the
+    // table, the threads, the weights, the book) wait until the search has
+    // ended.
     auto deferIfBusy = [&]() {
         if (!busy()) return false;
         stateMutex.lock();
@@ -300,9 +319,9 @@ void UciProtocol::setOption(Tokenizer& line) {
         e.ponderEnabled = on ? 1 : 0;
         if (!on) e.ponderSearch = false;
     } else if (tokenIs(line, "NullMovePruning")) {
-        if (flag(on)) e.useNullMove = on;
+        if (!deferIfBusy() && flag(on)) e.useNullMove = on;
     } else if (tokenIs(line, "LateMoveReduction")) {
-        if (flag(on)) e.useLmr = on;
+        if (!deferIfBusy() && flag(on)) e.useLmr = on;
     } else if (tokenIs(line, "OwnBook")) {
         if (deferIfBusy() || !flag(on)) return;
         if (on) {
@@ -329,17 +348,17 @@ void UciProtocol::setOption(Tokenizer& line) {
         if (deferIfBusy()) return;
         e.transpositionTable.clear();
     } else if (tokenIs(line, "MultiPV")) {
-        if (number(n)) e.multiPv = int32_t(clamp64(n, 1, MaxLines));
+        if (!deferIfBusy() && number(n)) e.multiPv = int32_t(clamp64(n, 1, MaxLines));
     } else if (tokenIs(line, "UCI_LimitStrength")) {
-        if (!flag(on)) return;
+        if (deferIfBusy() || !flag(on)) return;
         s.useStrength = on ? 1 : 0;
         applyUciStrength(e);
     } else if (tokenIs(line, "UCI_Elo")) {
-        if (!number(n)) return;
+        if (deferIfBusy() || !number(n)) return;
         s.strengthElo = int32_t(clamp64(n, 1000, 2700));
         applyUciStrength(e);
     } else if (tokenIs(line, "DrawScore")) {
-        if (number(n)) s.drawScore = int32_t(clamp64(n, -100, 100));
+        if (!deferIfBusy() && number(n)) s.drawScore = int32_t(clamp64(n, -100, 100));
     } else if (tokenIs(line, "UCI_Chess960")) {
         if (flag(on)) e.position.chess960 = on ? 1 : 0;
     } else if (tokenIs(line, "Threads")) {

@@ -75,6 +75,7 @@ void Engine::newGame() {
     baseClock = 300000;
     depthLimit = 8;
     limitMode = MoveTime;
+    furtherLimits = 0;
     pollInterval = 30000;
     pollCounter = 0;
     nodeLimit = 2000000;

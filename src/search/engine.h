@@ -96,6 +96,9 @@ public:
     Color rootSide = White;
     int32_t multiPv = 1;
     LimitMode limitMode = MoveTime;
+    // Limits that apply together with limitMode (a UCI "go" may name several
+    // at once); empty unless setLimits made them. Never with Infinite.
+    LimitSet furtherLimits = 0;
     int32_t timeBudget = 0;               // microseconds for the current search
     uint32_t pollInterval = 30000;        // polls between two clock and input checks
     // The counters are written at every node; every thread reads the words
@@ -180,6 +183,12 @@ public:
     void followWeights();
 
     // Search control.
+    // Every limit of the set applies and the first one reached ends the
+    // search; an empty set leaves only a stop from outside (Infinite).
+    void setLimits(LimitSet limits);
+    bool limitedBy(LimitMode mode) const {
+        return limitMode == mode || (furtherLimits & limitBit(mode)) != 0;
+    }
     int poll();
     void startSearch(int ponder);
     void setStrength(int elo);
@@ -219,6 +228,11 @@ private:
     Move findPonderMove(Move best);
     void finishSearch(Move best, Move ponder, int depth, int maxDepth, int selDepth,
                       uint64_t nodes, double elapsed, bool fromBook);
+    // The end of a search that "quit" or a new game aborted: nothing is
+    // played, a pondered move is taken back, and the listener decides what
+    // it still owes.
+    void finishAbortedSearch(Move best, Move ponder, int depth, int selDepth, uint64_t nodes,
+                             double elapsed);
 
     bool requestInService = false;  // under mutex: a taken request whose search has not ended
     uint32_t positionWeightsGeneration = 0;  // weights the game position's sums were made with

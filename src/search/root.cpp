@@ -82,6 +82,7 @@ public:
     Move best = NoMove;
     Move ponder = NoMove;
     double elapsed = 0.0;  // microseconds since the call began, measured after each pass
+    int32_t clockShare = INT32_MAX;  // microseconds the clock allows this search
 
     uint64_t nodes() const { return context.nodes; }
     int selDepth() const { return context.selDepth; }
@@ -362,12 +363,13 @@ int RootDriver::iterate(int maxDepth, int lines) {
             if (k < lines - 1) engine.excludedMoves[engine.excludedCount++] = context.pv[0][0];
         }
 
-        // The clock's end-of-iteration rules.
-        if (engine.limitMode == Clock && !engine.ponderSearch.load(std::memory_order_relaxed) &&
+        // The clock's end-of-iteration rules, measured by the clock's own
+        // share even when a shorter move time is given with it.
+        if (engine.limitedBy(Clock) && !engine.ponderSearch.load(std::memory_order_relaxed) &&
             running()) {
             const bool mateFound = lastScore > MateBound || lastScore < -MateBound;
             if (list.count == 1 || (i >= 6 && mateFound) ||
-                (i >= 2 && elapsed > 0.6 * double(engine.timeBudget)))
+                (i >= 2 && elapsed > 0.6 * double(clockShare)))
                 engine.stopState.store(Stopped, std::memory_order_relaxed);
         }
 
@@ -439,6 +441,17 @@ void Engine::finishSearch(Move best, Move ponder, int depth, int maxDepth, int s
     searching = false;
 }
 
+void Engine::finishAbortedSearch(Move best, Move ponder, int depth, int selDepth, uint64_t nodes,
+                                 double elapsed) {
+    searching = false;
+    if (ponderSearch.load(std::memory_order_relaxed)) {
+        gameGuard.lock();
+        takeBack();
+        gameGuard.unlock();
+    }
+    listener->onSearchDone(Aborted, best, ponder, depth, selDepth, nodes, elapsed);
+}
+
 bool Engine::think(int ponder, bool armedByRequest) {
     if (searching.load()) return true;  // never nested
 
@@ -467,16 +480,31 @@ bool Engine::think(int ponder, bool armedByRequest) {
     MovePicker rootList;
     rootList.count = position.generateLegalMoves(rootList.moves, position.inCheck());
     gameGuard.unlock();
+    // Known before the book, which ends a ponder search by it.
+    int maxDepth = limitedBy(Depth) ? depthLimit : MaxIteration;
+    if (maxDepth > MaxIteration) maxDepth = MaxIteration;
+
     if (rootList.count == 0) {
-        listener->onSearchDone(Stopped, NoMove, NoMove, 0, 0, 0, 0.0);
-        ponderSearch = false;
-        searching = false;
+        if (limitMode != Infinite && !ponderSearch.load(std::memory_order_relaxed)) {
+            listener->onSearchDone(Stopped, NoMove, NoMove, 0, 0, 0, 0.0);
+            ponderSearch = false;
+            searching = false;
+            return true;
+        }
+        // The side to move is mated or stalemated. An analysis or a ponder
+        // search still answers only when told to, like one that has run out
+        // of iterations, and it has no line of its own to answer with.
+        if (!armedByRequest) stopState = Running;
+        pvLines[0].pvLength = 0;
+        waitForEndingCommand();
+        StopState expected = Running;
+        stopState.compare_exchange_strong(expected, Stopped, std::memory_order_relaxed);
+        if (stopState.load(std::memory_order_relaxed) == Aborted)
+            finishAbortedSearch(NoMove, NoMove, 0, 0, 0, 0.0);
+        else
+            finishSearch(NoMove, NoMove, 0, maxDepth, 0, 0, 0.0, false);
         return true;
     }
-
-    // Known before the book, which ends a ponder search by it.
-    int maxDepth = limitMode == Depth ? depthLimit : MaxIteration;
-    if (maxDepth > MaxIteration) maxDepth = MaxIteration;
 
     // The book's switches change with a load on the protocol thread, under
     // the book's lock.
@@ -505,18 +533,14 @@ bool Engine::think(int ponder, bool armedByRequest) {
     if (!armedByRequest) stopState = Running;
     pollCounter = 0;
     throttleCounter = 0;
-    timeBudget = moveTime;
+    // With a move time and a clock both given, the shorter of the two counts.
+    timeBudget = limitedBy(MoveTime) ? moveTime : INT32_MAX;
+    int32_t clockShare = INT32_MAX;
     int lines = multiPv < 1 ? 1 : multiPv > MaxLines ? MaxLines : multiPv;
-    switch (limitMode) {
-        case Clock:
-            timeBudget = clockBudget(clock[rootSide], movesToGo, increment[rootSide], searchCount);
-            lines = 1;  // no MultiPV under a clock
-            break;
-        case Infinite:
-            timeBudget = INT32_MAX;
-            break;
-        default:
-            break;
+    if (limitedBy(Clock)) {
+        clockShare = clockBudget(clock[rootSide], movesToGo, increment[rootSide], searchCount);
+        if (clockShare < timeBudget) timeBudget = clockShare;
+        lines = 1;  // no MultiPV under a clock
     }
     if (lines > rootList.count) lines = rootList.count;
     verbose = false;
@@ -537,6 +561,7 @@ bool Engine::think(int ponder, bool armedByRequest) {
     }
 
     RootDriver driver(*this, rootList, callTimer);
+    driver.clockShare = clockShare;
     driver.preSort();
     const int i = maxDepth >= 1 ? driver.iterate(maxDepth, lines) : 1;
     const int depth = maxDepth >= 1 ? i - 1 : 0;
@@ -551,14 +576,8 @@ bool Engine::think(int ponder, bool armedByRequest) {
     if (best == NoMove) best = rootList.moves[0].move;
 
     if (stopState.load(std::memory_order_relaxed) == Aborted) {
-        searching = false;
-        if (ponderSearch.load(std::memory_order_relaxed)) {
-            gameGuard.lock();
-            takeBack();
-            gameGuard.unlock();
-        }
-        listener->onSearchDone(Aborted, best, driver.ponder, i, driver.selDepth(), driver.nodes(),
-                               driver.elapsed);
+        finishAbortedSearch(best, driver.ponder, i, driver.selDepth(), driver.nodes(),
+                            driver.elapsed);
         return true;
     }
     finishSearch(best, driver.ponder, depth, maxDepth, driver.selDepth(), driver.nodes(),

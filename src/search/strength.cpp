@@ -50,7 +50,7 @@ int Engine::poll() {
     const bool pondering = ponderSearch.load(std::memory_order_relaxed);
 
     if (count < pollInterval) {
-        if (!pondering && limitMode == Nodes && nodeLimitReached()) return stopFromPoll();
+        if (!pondering && limitedBy(Nodes) && nodeLimitReached()) return stopFromPoll();
         // A full check every QuickCheckPolls polls as well: pollInterval
         // nodes of the main thread take tens of milliseconds in the 32-bit
         // builds or on busy cores, which a fast clock cannot spare, nor a
@@ -60,27 +60,29 @@ int Engine::poll() {
     }
 
     pollCounter.store(0, std::memory_order_relaxed);
+    // Every limit given counts; an infinite search has none.
     if (!pondering) {
-        switch (limitMode) {
-            case Depth:
-                break;
-            case Nodes:
-                if (nodeLimitReached()) return stopFromPoll();
-                break;
-            case Infinite:
-                break;  // only a stop from outside ends it
-            case MoveTime:
-            case Clock:
-                // Compared as doubles: truncating a long elapsed time to 32
-                // bits would overflow.
-                if (searchTimer.elapsed() >= double(timeBudget)) return stopFromPoll();
-                break;
-        }
+        if (limitedBy(Nodes) && nodeLimitReached()) return stopFromPoll();
+        // Compared as doubles: truncating a long elapsed time to 32 bits
+        // would overflow.
+        if ((limitedBy(MoveTime) || limitedBy(Clock)) &&
+            searchTimer.elapsed() >= double(timeBudget))
+            return stopFromPoll();
     }
 
     if (inputThreadInUse || !standardInputReadable()) return 1;
     listener->pollInput();
     return stopState.load(std::memory_order_relaxed) == Running ? 1 : 0;
+}
+
+void Engine::setLimits(LimitSet limits) {
+    limitMode = Infinite;
+    furtherLimits = 0;
+    for (const LimitMode mode : {Depth, Nodes, MoveTime, Clock}) {
+        if ((limits & limitBit(mode)) == 0) continue;
+        if (limitMode == Infinite) limitMode = mode;
+        else furtherLimits |= limitBit(mode);
+    }
 }
 
 void Engine::setStrength(int elo) {

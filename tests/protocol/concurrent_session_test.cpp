@@ -13,6 +13,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "engine_process.h"
@@ -133,6 +134,80 @@ TEST(ConcurrentProtocolSessions, UciStopPonderhitAndQuitAtRandomMoments) {
         EXPECT_EQ(sanitizer.reports(), "");
     }
 }
+
+// Options that the search threads read, set during a search with several
+// threads: each waits for the search's end and then takes effect, in order.
+// With and without the input thread.
+struct OptionDuringSearchCase {
+    const char* name;
+    std::vector<std::string> options;  // sent while the search runs
+    const char* effect;  // a log line that shows the effect after the answer; nullptr: none
+};
+
+const OptionDuringSearchCase optionDuringSearchCases[] = {
+    {"Strength",
+     {"setoption name UCI_LimitStrength value true", "setoption name UCI_Elo value 1500"},
+     "using reduced strength : 1500 ELO"},
+    {"PruningSwitches",
+     {"setoption name NullMovePruning value false", "setoption name LateMoveReduction value false"},
+     nullptr},
+    {"Lines", {"setoption name MultiPV value 3"}, ">> info multipv 3 "},
+    {"DrawScore", {"setoption name DrawScore value 50"}, nullptr},
+};
+
+void PrintTo(const OptionDuringSearchCase& c, std::ostream* out) { *out << c.name; }
+
+class ConcurrentUciOptions
+    : public testing::TestWithParam<std::tuple<OptionDuringSearchCase, bool>> {};
+
+TEST_P(ConcurrentUciOptions, SetDuringASearchTheyWaitForItsEnd) {
+    const OptionDuringSearchCase& c = std::get<0>(GetParam());
+    const bool inputThread = std::get<1>(GetParam());
+    TempDir dir;
+    dir.write("vorlix.ini", std::string("LogLevel=127\nHash=4\n") +
+                                (inputThread ? "" : "UseInputThread=0\n"));
+    SanitizerReports sanitizer(dir);
+    EngineProcess engine(dir.path);
+    ASSERT_TRUE(engine.started());
+    engine.send("uci");
+    engine.send("setoption name Threads value 3");
+    engine.send("position startpos");
+    engine.send("go infinite");
+    ASSERT_TRUE(engine.waitFor("^info depth 4 ", answerTimeoutMs)) << sanitizer.reports();
+    for (const std::string& option : c.options) engine.send(option);
+    engine.send("isready");
+    ASSERT_TRUE(engine.waitFor("^readyok$", answerTimeoutMs)) << sanitizer.reports();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    engine.send("stop");
+    ASSERT_TRUE(engine.waitFor("^bestmove ", answerTimeoutMs)) << sanitizer.reports();
+    engine.send("go depth 4");
+    ASSERT_TRUE(engine.waitFor("^bestmove ", answerTimeoutMs)) << sanitizer.reports();
+    engine.send("quit");
+    EXPECT_EQ(engine.waitExit(answerTimeoutMs), 0) << sanitizer.reports();
+    EXPECT_EQ(sanitizer.reports(), "");
+
+    const std::string log = dir.read("logfile.txt");
+    const size_t answered = log.find(">> bestmove");
+    ASSERT_NE(answered, std::string::npos) << log;
+    for (const std::string& option : c.options) {
+        const size_t deferred = log.find("option applied after the search: " + option);
+        ASSERT_NE(deferred, std::string::npos) << option << "\n" << log;
+        EXPECT_LT(deferred, answered) << option;
+    }
+    if (c.effect) {
+        const size_t effect = log.find(c.effect);
+        ASSERT_NE(effect, std::string::npos) << log;
+        EXPECT_GT(effect, answered);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, ConcurrentUciOptions,
+    testing::Combine(testing::ValuesIn(optionDuringSearchCases), testing::Bool()),
+    [](const testing::TestParamInfo<std::tuple<OptionDuringSearchCase, bool>>& info) {
+        return std::string(std::get<0>(info.param).name) +
+               (std::get<1>(info.param) ? "WithInputThread" : "WithoutInputThread");
+    });
 
 TEST(ConcurrentProtocolSessions, XBoardMovesMoveNowAndQuitAtRandomMoments) {
     for (int session = 0; session < 3; session++) {

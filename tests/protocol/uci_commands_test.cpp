@@ -93,8 +93,8 @@ TEST_F(UciCommands, ThreadCountRebindsTheGamePosition) {
     run("eval");
 }
 
-// While a search is asked for, the table and the threads are left alone; the
-// option takes effect once the search is over.
+// While a search is asked for, the options it reads or uses are left alone;
+// each takes effect once the search is over.
 TEST_F(UciCommands, HeavyOptionWaitsForThePendingSearch) {
     run("position startpos");
     run("go depth 5");
@@ -102,53 +102,86 @@ TEST_F(UciCommands, HeavyOptionWaitsForThePendingSearch) {
     run("setoption name Threads value 2");
     EXPECT_EQ(engine->threadPool.threadCount, 1);
     EXPECT_EQ(uci->deferredOptionCount(), 1u);
-    run("setoption name MultiPV value 4");  // a light option acts at once
-    EXPECT_EQ(engine->multiPv, 4);
+    run("setoption name MultiPV value 4");
+    EXPECT_EQ(engine->multiPv, 1);
+    EXPECT_EQ(uci->deferredOptionCount(), 2u);
 }
 
+// The limits a search started now would obey; empty for an infinite one.
+LimitSet limitsInForce(const Engine& engine) {
+    LimitSet limits = 0;
+    for (const LimitMode mode : {Depth, Nodes, MoveTime, Clock})
+        if (engine.limitedBy(mode)) limits |= limitBit(mode);
+    return limits;
+}
+
+// Every limit a "go" names applies, and only those: one that names none
+// searches until "stop", whatever came before it.
 TEST_F(UciCommands, GoLimits) {
+    const LimitSet depth = limitBit(Depth), nodes = limitBit(Nodes);
+    const LimitSet moveTime = limitBit(MoveTime), clock = limitBit(Clock);
     struct Case {
         const char* go;
-        LimitMode mode;
+        LimitSet limits;
         int32_t moveTime, depth;
         uint64_t nodes;
     };
     const Case cases[] = {
-        {"go movetime 1500", MoveTime, 1500000, -1, 0},
-        {"go movetime -5", MoveTime, 0, -1, 0},
-        {"go movetime 4294968", MoveTime, INT32_MAX, -1, 0},
-        {"go movetime 99999999999999999999", MoveTime, INT32_MAX, -1, 0},
-        {"go depth 0", Depth, -1, 1, 0},
-        {"go depth 500", Depth, -1, 127, 0},
-        {"go depth 7", Depth, -1, 7, 0},
-        {"go nodes -3", Nodes, -1, -1, 0},
-        {"go nodes 5000000000", Nodes, -1, -1, 5000000000ULL},
-        {"go infinite", Infinite, -1, -1, 0},
-        {"go depth 3 movetime 100", MoveTime, 100000, 3, 0},  // the last one counts
+        {"go movetime 1500", moveTime, 1500000, -1, 0},
+        {"go movetime -5", moveTime, 0, -1, 0},
+        {"go movetime 4294968", moveTime, INT32_MAX, -1, 0},
+        {"go movetime 99999999999999999999", moveTime, INT32_MAX, -1, 0},
+        {"go depth 0", depth, -1, 1, 0},
+        {"go depth 500", depth, -1, 127, 0},
+        {"go depth 7", depth, -1, 7, 0},
+        {"go nodes -3", nodes, -1, -1, 0},
+        {"go nodes 5000000000", nodes, -1, -1, 5000000000ULL},
+        {"go infinite", 0, -1, -1, 0},
+        {"go", 0, -1, -1, 0},
+        {"go mate 3", 0, -1, -1, 0},
+        {"go movestogo 20", 0, -1, -1, 0},
+        {"go depth 3 movetime 100", depth | moveTime, 100000, 3, 0},
+        {"go movetime 100 depth 3", depth | moveTime, 100000, 3, 0},
+        {"go wtime 60000 btime 60000 depth 4", clock | depth, -1, 4, 0},
+        {"go nodes 9000 wtime 60000 btime 60000 movetime 700 depth 6",
+         depth | nodes | moveTime | clock, 700000, 6, 9000},
+        {"go infinite depth 3", 0, -1, -1, 0},
     };
     for (const Case& c : cases) {
         engine->searchRequested = false;
+        run("go depth 9 nodes 77 movetime 11 wtime 5 btime 5");  // what must not carry over
+        engine->searchRequested = false;
         run(c.go);
-        EXPECT_EQ(engine->limitMode, c.mode) << c.go;
-        if (c.moveTime >= 0) EXPECT_EQ(engine->moveTime, c.moveTime) << c.go;
-        if (c.depth >= 0) EXPECT_EQ(engine->depthLimit, c.depth) << c.go;
-        if (c.mode == Nodes) EXPECT_EQ(engine->nodeLimit, c.nodes) << c.go;
+        EXPECT_EQ(limitsInForce(*engine), c.limits) << c.go;
+        EXPECT_EQ(engine->limitMode == Infinite, c.limits == 0) << c.go;
+        EXPECT_EQ(engine->bestMoveOwed, c.limits == 0 ? 1 : 0) << c.go;
+        if (c.moveTime >= 0) {
+            EXPECT_EQ(engine->moveTime, c.moveTime) << c.go;
+        }
+        if (c.depth >= 0) {
+            EXPECT_EQ(engine->depthLimit, c.depth) << c.go;
+        }
+        if (c.limits & nodes) {
+            EXPECT_EQ(engine->nodeLimit, c.nodes) << c.go;
+        }
         EXPECT_TRUE(engine->searchRequested) << c.go;
     }
 }
 
-// A bare "go" keeps the clock mode and the clocks of the one before.
-TEST_F(UciCommands, ClocksPersistAndNeverTurnNegative) {
+// The clocks are those of the "go" at hand: a bare "go" has none.
+TEST_F(UciCommands, ClocksComeFromEachGoAndNeverTurnNegative) {
     run("go wtime 60000 btime 50000 winc 1000 binc 2000 movestogo 30");
-    EXPECT_EQ(engine->limitMode, Clock);
+    EXPECT_EQ(limitsInForce(*engine), limitBit(Clock));
     EXPECT_EQ(engine->clock[White], 60000.0f);
     EXPECT_EQ(engine->clock[Black], 50000.0f);
     EXPECT_EQ(engine->increment[White], 1000);
     EXPECT_EQ(engine->increment[Black], 2000);
     EXPECT_EQ(engine->movesToGo, 30);
     run("go");
-    EXPECT_EQ(engine->limitMode, Clock);
-    EXPECT_EQ(engine->clock[White], 60000.0f);
+    EXPECT_EQ(engine->limitMode, Infinite);
+    EXPECT_EQ(limitsInForce(*engine), 0u);
+    EXPECT_EQ(engine->clock[White], 0.0f);
+    EXPECT_EQ(engine->increment[Black], 0);
     EXPECT_EQ(engine->movesToGo, 0);
     run("go wtime -100 btime 99999999999999 winc -5 binc 99999999999");
     EXPECT_EQ(engine->clock[White], 0.0f);

@@ -406,6 +406,70 @@ INSTANTIATE_TEST_SUITE_P(
                (std::get<1>(info.param) ? "WithInputThread" : "WithoutInputThread");
     });
 
+// With no legal move (the side to move is stalemated or mated) an analysis
+// or a ponder search still waits for the command that ends it, then answers
+// once with the null move. With and without the input thread.
+struct NoMoveCase {
+    const char* name;
+    const char* fen;
+    std::vector<std::string> before;  // after "uci"
+    const char* go;
+    const char* ending;  // nullptr: the end of input
+};
+
+const char* const stalemate = "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1";
+const char* const checkmate = "7k/6Q1/6K1/8/8/8/8/8 b - - 0 1";
+
+const NoMoveCase noMoveCases[] = {
+    {"StopEndsAnAnalysis", stalemate, {}, "go infinite", "stop"},
+    {"StopEndsAnAnalysisOfAMate", checkmate, {}, "go infinite", "stop"},
+    {"StopEndsAGoWithoutLimits", stalemate, {}, "go", "stop"},
+    {"PonderhitEndsAPonderSearch", stalemate, {"setoption name Ponder value true"},
+     "go ponder wtime 10000 btime 10000", "ponderhit"},
+    {"StopEndsAPonderSearch", stalemate, {"setoption name Ponder value true"},
+     "go ponder wtime 10000 btime 10000", "stop"},
+    {"QuitEndsAnAnalysis", stalemate, {}, "go infinite", "quit"},
+    {"NewGameEndsAnAnalysis", stalemate, {}, "go infinite", "ucinewgame"},
+    {"EndOfInputEndsAnAnalysis", stalemate, {}, "go infinite", nullptr},
+};
+
+void PrintTo(const NoMoveCase& c, std::ostream* out) { *out << c.name; }
+
+class UciNoLegalMove : public testing::TestWithParam<std::tuple<NoMoveCase, bool>> {};
+
+TEST_P(UciNoLegalMove, AnEndlessSearchWaitsForTheCommandThatEndsIt) {
+    const NoMoveCase& c = std::get<0>(GetParam());
+    const bool inputThread = std::get<1>(GetParam());
+    TempDir dir;
+    if (!inputThread) dir.write("vorlix.ini", "UseInputThread=0\n");
+    EngineProcess engine(dir.path);
+    ASSERT_TRUE(engine.started());
+    engine.send("uci");
+    for (const std::string& line : c.before) engine.send(line);
+    engine.send(std::string("position fen ") + c.fen);
+    engine.send(c.go);
+    EXPECT_FALSE(engine.waitFor("^bestmove", 600)) << "answered without a command";
+
+    const bool quits = c.ending == nullptr || std::string(c.ending) == "quit";
+    if (c.ending) engine.send(c.ending);
+    else engine.closeInput();
+    ASSERT_TRUE(engine.waitFor("^bestmove 0000$", answerMs)) << joinLines(engine.transcript);
+    if (!quits) {
+        engine.send("isready");
+        ASSERT_TRUE(engine.waitFor("^readyok$", answerMs));
+        engine.send("quit");
+    }
+    EXPECT_EQ(engine.waitExit(answerMs), 0);
+    EXPECT_EQ(countMatching(engine.transcript, "^bestmove"), 1) << joinLines(engine.transcript);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Endings, UciNoLegalMove, testing::Combine(testing::ValuesIn(noMoveCases), testing::Bool()),
+    [](const testing::TestParamInfo<std::tuple<NoMoveCase, bool>>& info) {
+        return std::string(std::get<0>(info.param).name) +
+               (std::get<1>(info.param) ? "WithInputThread" : "WithoutInputThread");
+    });
+
 // An analysis of a book position waits for its end like any other: the
 // book move is the answer, sent once, after "stop".
 TEST(UciBookAnalysis, WaitsForStopBeforeAnsweringWithTheBookMove) {
@@ -472,6 +536,76 @@ TEST_F(UciEngine, EloCountsOnlyWhileLimitStrengthIsOn) {
     EXPECT_EQ(count, 1u) << log;
     EXPECT_NE(log.find("using reduced strength : 1500 ELO"), std::string::npos);
 }
+
+// After the strength was limited to 2000 Elo, the options that follow leave
+// it limited or give back full speed: UCI_Elo at its top value 2700 does, as
+// switching UCI_LimitStrength off does. Each search is the same tree from an
+// empty table, so the speeds compare.
+struct StrengthCase {
+    const char* name;
+    std::vector<std::string> options;  // after the limit to 2000 Elo
+    bool limited;
+};
+
+const StrengthCase strengthCases[] = {
+    {"TopEloGivesFullSpeed", {"setoption name UCI_Elo value 2700"}, false},
+    {"EloAboveTheTopGivesFullSpeed", {"setoption name UCI_Elo value 3000"}, false},
+    {"LimitOffGivesFullSpeed", {"setoption name UCI_LimitStrength value false"}, false},
+    {"TopEloStaysFullWhenTheLimitComesBack",
+     {"setoption name UCI_Elo value 2700", "setoption name UCI_LimitStrength value false",
+      "setoption name UCI_LimitStrength value true"},
+     false},
+    {"LowerEloAfterTheTopLimitsAgain",
+     {"setoption name UCI_Elo value 2700", "setoption name UCI_Elo value 2000"}, true},
+    {"LimitBackOnKeepsTheLastElo",
+     {"setoption name UCI_LimitStrength value false",
+      "setoption name UCI_LimitStrength value true"},
+     true},
+};
+
+void PrintTo(const StrengthCase& c, std::ostream* out) { *out << c.name; }
+
+class UciStrength : public UciEngine, public testing::WithParamInterface<StrengthCase> {
+protected:
+    // The speed of the deepest iteration of a search to depth 9.
+    long long speedOfASearch() {
+        engine->send("ucinewgame");
+        engine->send("position startpos");
+        engine->send("go depth 9");
+        std::string last;
+        EXPECT_TRUE(engine->waitFor("^info depth 9 ", answerMs, nullptr, &last));
+        EXPECT_TRUE(engine->waitFor("^bestmove", answerMs));
+        std::smatch match;
+        return std::regex_search(last, match, std::regex(" nps ([0-9]+) ")) ? std::stoll(match[1])
+                                                                              : -1;
+    }
+};
+
+TEST_P(UciStrength, LimitedOrFullAsTheLastOptionsSay) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    // There the program's full speed comes close to the limit.
+    GTEST_SKIP() << "a sanitizer build searches too slowly for the speed limit to show";
+#endif
+    const StrengthCase& c = GetParam();
+    engine->send("setoption name UCI_LimitStrength value true");
+    engine->send("setoption name UCI_Elo value 2000");
+    const long long limited = speedOfASearch();
+    EXPECT_GT(limited, 0);
+    EXPECT_LT(limited, 200000);  // 150000 nodes per second at 2000 Elo
+    for (const std::string& option : c.options) engine->send(option);
+    const long long speed = speedOfASearch();
+    if (c.limited) {
+        EXPECT_LT(speed, 200000);
+    } else {
+        EXPECT_GT(speed, 2 * limited);
+    }
+    EXPECT_EQ(quitAndWait(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, UciStrength, testing::ValuesIn(strengthCases),
+                         [](const testing::TestParamInfo<StrengthCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // At the end of input a bounded search finishes and answers, an endless one
 // is stopped and answers; then the program ends.
