@@ -22,18 +22,28 @@ using search_test::EngineOnPosition;
 // margin of the material for windows near it.
 const char* const rookUp = "4k3/8/8/8/8/8/8/R3K3 w - - 0 1";
 const char* const queenDown = "3qk3/8/8/8/8/8/8/R3K3 w - - 0 1";
+// The same a queen down, with doubled white pawns blocked on the a-file: the
+// full evaluation lies below the material, and white has no capture and no
+// check.
+const char* const weakPawns = "3qk3/8/8/8/p7/P7/P7/R3K3 w - - 0 1";
 const char* const pawnsOnly = "4k3/8/8/8/8/8/PPP5/4K3 w - - 0 1";
 const char* const inCheckByRook = "4k3/8/8/8/8/8/8/R3K2r w - - 0 1";
+
+// What a case's beta is measured from. Near the margins of one ply the node
+// evaluates fully; the wider margins put beta beyond the lazy margin of the
+// material, where the node's evaluation is the material balance itself.
+enum BetaBase { FromEvaluation, FromMaterial };
 
 struct NodeCase {
     const char* what;
     const char* fen;
     int depth;       // half plies
-    int betaOffset;  // beta relative to the full evaluation of the position
+    int betaOffset;  // beta relative to `base`
     bool isPV;
     bool inCheck;
     bool fires;
     int mateBeta = 0;  // when not 0: this beta instead, a mate score
+    BetaBase base = FromEvaluation;
 };
 
 class PruningNode : public EngineOnPosition {
@@ -46,16 +56,25 @@ protected:
         int score;
         uint64_t nodes;
     };
+    // The material balance from the side to move's point of view.
+    int material() const {
+        const Position& position = engine->position;
+        const int balance = position.material[White] - position.material[Black];
+        return position.sideToMove == White ? balance : -balance;
+    }
     Outcome searchNode(const NodeCase& c, Move previousMove) {
         setFen(c.fen);
         engine->transpositionTable.clear();
         const int full = evaluate(engine->evalParams, engine->position, -32000, 32000);
-        const int beta = c.mateBeta != 0 ? c.mateBeta : full + c.betaOffset;
+        const int base = c.base == FromMaterial ? material() : full;
+        const int beta = c.mateBeta != 0 ? c.mateBeta : base + c.betaOffset;
         // Where the evaluation decides, the node takes it with its own window:
-        // no lazy exit on material may stand in for it.
+        // the full evaluation, or the lazy exit on material where a case
+        // measures from the material.
         if (c.mateBeta == 0 && c.depth <= ShallowDepthLimit && !c.isPV && !c.inCheck &&
-            c.fen != pawnsOnly)
-            EXPECT_EQ(evaluate(engine->evalParams, engine->position, beta - 1, beta), full) << c.what;
+            c.fen != pawnsOnly) {
+            EXPECT_EQ(evaluate(engine->evalParams, engine->position, beta - 1, beta), base) << c.what;
+        }
         auto searcher = context();
         searcher->curMove[1] = previousMove;
         const int alpha = c.isPV ? -32000 : beta - 1;
@@ -94,19 +113,38 @@ TEST_F(PruningNode, StaticNullMove) {
 }
 
 // Razoring: one ply of depth (and the half ply above it) asks quiescence once
-// the evaluation is more than 200 below beta; here quiescence has no capture
-// to try, so a razored node makes no move at all. (Wider margins lie beyond
-// the evaluation's lazy margin, where material alone decides.)
+// the evaluation is more than 200 below beta, two plies once it is more than
+// 400 below, three plies and the last shallow depth more than 600; here
+// quiescence has no capture to try, so a razored node makes no move at all.
+// The wider margins lie beyond the evaluation's lazy margin, so the node
+// razors on the material balance there; quiescence, asked at a window next to
+// the material, evaluates fully and stands pat below it in the position with
+// the weak pawns. That is what tells a node at the margin, which must search
+// its moves, from one that razors.
 TEST_F(PruningNode, Razoring) {
     const NodeCase cases[] = {
         {"beyond the margin", queenDown, 2, 201, false, false, true},
         {"at the margin", queenDown, 2, 200, false, false, false},
         {"one and a half plies, beyond the margin", queenDown, 3, 201, false, false, true},
         {"one and a half plies, at the margin", queenDown, 3, 200, false, false, false},
+        {"two plies, beyond the margin", weakPawns, 4, 401, false, false, true, 0, FromMaterial},
+        {"two plies, at the margin", weakPawns, 4, 400, false, false, false, 0, FromMaterial},
+        {"two and a half plies, beyond the margin", weakPawns, 5, 401, false, false, true, 0,
+         FromMaterial},
+        {"two and a half plies, at the margin", weakPawns, 5, 400, false, false, false, 0,
+         FromMaterial},
+        {"three plies, beyond the margin", weakPawns, 6, 601, false, false, true, 0, FromMaterial},
+        {"three plies, at the margin", weakPawns, 6, 600, false, false, false, 0, FromMaterial},
+        {"last shallow depth, beyond the margin", weakPawns, 7, 601, false, false, true, 0,
+         FromMaterial},
+        {"last shallow depth, at the margin", weakPawns, 7, 600, false, false, false, 0,
+         FromMaterial},
         {"beyond the shallow depths", queenDown, 8, 976, false, false, false},
         {"PV node", queenDown, 2, 300, true, false, false},
         {"mate-score beta", queenDown, 2, 0, false, false, false, MateBound + 1},
     };
+    setFen(weakPawns);
+    ASSERT_LT(evaluate(engine->evalParams, engine->position, -32000, 32000), material());
     for (const NodeCase& c : cases) {
         const Outcome out = searchNode(c, NoMove);
         if (c.fires) {
