@@ -333,6 +333,29 @@ long long cpuMillis(pid_t pid) {
     return (long long)((user + system) * 1000ULL / (unsigned long long)sysconf(_SC_CLK_TCK));
 }
 
+// Ends a search that waits for its end with `ending` (nullptr: the end of
+// input) and checks that it answers once, with `answer`; a search that
+// `ending` leaves running (`stillRuns`) is stopped after a while. The engine
+// then still answers and quits cleanly.
+void endWithOneAnswer(EngineProcess& engine, const char* ending, const char* answer,
+                      bool stillRuns) {
+    const bool quits = ending == nullptr || std::string(ending) == "quit";
+    if (ending) engine.send(ending);
+    else engine.closeInput();
+    if (stillRuns) {
+        EXPECT_FALSE(engine.waitFor("^bestmove", 400)) << "ended by " << ending;
+        engine.send("stop");
+    }
+    ASSERT_TRUE(engine.waitFor(answer, answerMs)) << joinLines(engine.transcript);
+    if (!quits) {
+        engine.send("isready");
+        ASSERT_TRUE(engine.waitFor("^readyok$", answerMs));
+        engine.send("quit");
+    }
+    EXPECT_EQ(engine.waitExit(answerMs), 0);
+    EXPECT_EQ(countMatching(engine.transcript, "^bestmove"), 1) << joinLines(engine.transcript);
+}
+
 // A mate in one runs its 127 iterations in a moment. An analysis or a ponder
 // search that has run out of iterations then sleeps, sending nothing, until
 // the command that ends it; then it answers once, without a ponder move it
@@ -382,21 +405,7 @@ TEST_P(UciEndlessSearch, WaitsAtItsLastIterationForTheCommandThatEndsIt) {
     if (cpuBefore >= 0 && cpuAfter >= 0)
         EXPECT_LT(cpuAfter - cpuBefore, 200) << "the wait used a core";
 
-    const bool quits = c.ending == nullptr || std::string(c.ending) == "quit";
-    if (c.ending) engine.send(c.ending);
-    else engine.closeInput();
-    if (c.stillRuns) {
-        EXPECT_FALSE(engine.waitFor("^bestmove", 400)) << "ended by " << c.ending;
-        engine.send("stop");
-    }
-    ASSERT_TRUE(engine.waitFor("^bestmove a1a8$", answerMs)) << joinLines(engine.transcript);
-    if (!quits) {
-        engine.send("isready");
-        ASSERT_TRUE(engine.waitFor("^readyok$", answerMs));
-        engine.send("quit");
-    }
-    EXPECT_EQ(engine.waitExit(answerMs), 0);
-    EXPECT_EQ(countMatching(engine.transcript, "^bestmove"), 1) << joinLines(engine.transcript);
+    endWithOneAnswer(engine, c.ending, "^bestmove a1a8$", c.stillRuns);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -450,17 +459,7 @@ TEST_P(UciNoLegalMove, AnEndlessSearchWaitsForTheCommandThatEndsIt) {
     engine.send(c.go);
     EXPECT_FALSE(engine.waitFor("^bestmove", 600)) << "answered without a command";
 
-    const bool quits = c.ending == nullptr || std::string(c.ending) == "quit";
-    if (c.ending) engine.send(c.ending);
-    else engine.closeInput();
-    ASSERT_TRUE(engine.waitFor("^bestmove 0000$", answerMs)) << joinLines(engine.transcript);
-    if (!quits) {
-        engine.send("isready");
-        ASSERT_TRUE(engine.waitFor("^readyok$", answerMs));
-        engine.send("quit");
-    }
-    EXPECT_EQ(engine.waitExit(answerMs), 0);
-    EXPECT_EQ(countMatching(engine.transcript, "^bestmove"), 1) << joinLines(engine.transcript);
+    endWithOneAnswer(engine, c.ending, "^bestmove 0000$", false);
 }
 
 INSTANTIATE_TEST_SUITE_P(
