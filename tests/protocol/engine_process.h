@@ -4,6 +4,8 @@
 // configuration and log files are under the test's control. Every read has a
 // time limit, so a hanging engine fails the test instead of blocking it.
 
+#include <gtest/gtest.h>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -231,6 +233,19 @@ inline std::string joinLines(const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& line : lines) text += line + "\n";
     return text;
+}
+
+// Checks the output of a finished dialogue: the `expected` patterns in this
+// order, none of the `forbidden` ones, and a clean exit.
+inline void expectDialogue(const std::vector<std::string>& output,
+                           const std::vector<std::string>& expected,
+                           const std::vector<std::string>& forbidden, int status) {
+    std::string missing;
+    EXPECT_TRUE(containsInOrder(output, expected, &missing))
+        << "missing " << missing << " in\n" << joinLines(output);
+    for (const std::string& pattern : forbidden)
+        EXPECT_EQ(countMatching(output, pattern), 0) << pattern << " in\n" << joinLines(output);
+    EXPECT_EQ(status, 0);
 }
 
 }  // namespace enginetest

@@ -62,12 +62,7 @@ TEST_P(UciSessionTable, AnswersAsExpected) {
     TempDir dir;
     int status = 0;
     const auto output = runSession(dir, c.input, status);
-    std::string missing;
-    EXPECT_TRUE(containsInOrder(output, c.expected, &missing))
-        << "missing " << missing << " in\n" << joinLines(output);
-    for (const std::string& pattern : c.forbidden)
-        EXPECT_EQ(countMatching(output, pattern), 0) << pattern << " in\n" << joinLines(output);
-    EXPECT_EQ(status, 0);
+    expectDialogue(output, c.expected, c.forbidden, status);
 }
 
 const SessionCase sessionCases[] = {
