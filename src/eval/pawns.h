@@ -4,6 +4,7 @@
 // together with the passed-pawn sets, under the formation's pawn key.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -35,6 +36,12 @@ struct PawnHashTable {
     uint32_t weightsGeneration;
 
     PawnHashEntry& slot(uint64_t key) { return entries[key & PawnHashMask]; }
+
+    // A table made on its own (the position reports keep one per
+    // interpreter, made again with every session) keeps its storage for the
+    // next one (foundation/kept_blocks.h).
+    static void* operator new(size_t bytes);
+    static void operator delete(void* table, size_t bytes);
 
     // Empties every entry and adopts the current weight generation.
     void clear();

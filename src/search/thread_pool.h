@@ -56,6 +56,11 @@ struct SearchThread : public Thread {
 
     SearchThread(int32_t threadIndex, ThreadPool* owner, Engine* owningEngine);
     ~SearchThread() override;
+    // The record is megabytes (the pawn table) and every engine
+    // initialisation makes it again: its storage is kept for the next one
+    // (foundation/kept_blocks.h).
+    static void* operator new(size_t bytes);
+    static void operator delete(void* record, size_t bytes);
     void run() override;
 
     // The thread's work loop: works at the split point it is booked on,

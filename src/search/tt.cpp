@@ -1,17 +1,16 @@
 #include "search/tt.h"
 
+#include <cstddef>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "foundation/build_config.h"
+#include "foundation/kept_blocks.h"
 #include "foundation/log.h"
 
 namespace {
 
 constexpr uint64_t entriesPerMb = (uint64_t(1) << 20) / sizeof(TTEntry);
-
-void* callocBytes(size_t bytes) { return std::calloc(bytes, 1); }
 
 }  // namespace
 
@@ -29,7 +28,7 @@ bool TranspositionTable::representable(uint64_t megabytes, uint64_t sizeLimit) {
     return count <= UINT32_MAX && count * sizeof(TTEntry) + 63 <= sizeLimit;
 }
 
-bool TranspositionTable::resize(int megabytes) { return resizeWith(megabytes, callocBytes); }
+bool TranspositionTable::resize(int megabytes) { return resizeWith(megabytes, takeZeroedBlock); }
 
 bool TranspositionTable::resizeWith(int megabytes, void* (*allocateZeroed)(size_t bytes)) {
     release();
@@ -71,7 +70,9 @@ void TranspositionTable::clear() {
 }
 
 void TranspositionTable::release() {
-    std::free(memory);
+    // Kept for the next table of this size: the protocol handshake and every
+    // new engine make one again.
+    giveBackBlock(memory, allocationBytes(), alignof(std::max_align_t));
     memory = nullptr;
     entries = nullptr;
 }

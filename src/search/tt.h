@@ -75,8 +75,8 @@ struct TranspositionTable {
     // out-of-memory messages) only when not even 1 MB could be had, and then
     // the table has no memory: probes miss and stores do nothing.
     bool resize(int megabytes);
-    // resize with a given allocator (zero-filled memory, null on failure), so
-    // that the fall-back path can be exercised.
+    // resize with a given allocator (zero-filled memory that std::free
+    // releases, null on failure), so that the fall-back path can be exercised.
     bool resizeWith(int megabytes, void* (*allocateZeroed)(size_t bytes));
     // The megabytes that the power-of-two rounding gives for a request.
     static uint64_t roundedMegabytes(int megabytes);
