@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/startup.h"
+#include "board/perft.h"
 #include "foundation/tokenizer.h"
 #include "fuzz_support.h"
 #include "protocol/gui_io.h"
@@ -39,13 +40,9 @@ inline bool containsWord(const std::string& line, const char* word) {
 // search's does: depths beyond this are held to it.
 constexpr long PerftCostDepth = 2;
 
-// Perft depths from this one on reach the front ends unchanged, so that
-// their refusal of a depth beyond what the counter can hold is exercised.
-// >>> THE PERFT DEPTH CAP: until the front ends refuse such depths, a deep
-// count overflows the stack, so none passes (the interpreters hold a depth in
-// an int, which never reaches LONG_MAX). Once they refuse them, set this to
-// the deepest depth they accept plus one.
-constexpr long PerftDepthsPassedFrom = LONG_MAX;
+// Perft depths beyond what the counter can hold reach the front ends
+// unchanged, so that their refusal is exercised.
+constexpr long PerftDepthsPassedFrom = MaxPerftDepth + 1;
 
 // Every token that starts with a number (as the interpreters read numbers:
 // a sign, then digits) has that number held to at most `limit` in size; the
