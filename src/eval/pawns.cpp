@@ -4,7 +4,6 @@
 
 #include "board/bitops.h"
 #include "eval/weights.h"
-#include "foundation/kept_blocks.h"
 
 namespace {
 
@@ -117,16 +116,6 @@ PawnHashEntry scorePawnStructure(Bitboard whitePawns, Bitboard blackPawns) {
     const SideScore black = scoreSide(Black, blackPawns, whitePawns);
     const SideScore white = scoreSide(White, whitePawns, blackPawns);
     return PawnHashEntry{0, black.passed, white.passed, white.mid - black.mid, white.end - black.end};
-}
-
-void* PawnHashTable::operator new(size_t bytes) {
-    void* table = takeBlock(bytes, alignof(PawnHashTable));
-    if (table == nullptr) throw std::bad_alloc();
-    return table;
-}
-
-void PawnHashTable::operator delete(void* table, size_t bytes) {
-    giveBackBlock(table, bytes, alignof(PawnHashTable));
 }
 
 void PawnHashTable::clear() {

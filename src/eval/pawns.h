@@ -10,6 +10,7 @@
 
 #include "board/position.h"
 #include "board/types.h"
+#include "foundation/kept_blocks.h"
 
 // One formation: its full pawn key, the passed pawns of each colour that are
 // not doubled, and the piece-square plus doubled/isolated/backward score,
@@ -40,8 +41,8 @@ struct PawnHashTable {
     // A table made on its own (the position reports keep one per
     // interpreter, made again with every session) keeps its storage for the
     // next one (foundation/kept_blocks.h).
-    static void* operator new(size_t bytes);
-    static void operator delete(void* table, size_t bytes);
+    static void* operator new(size_t bytes) { return newKept<PawnHashTable>(bytes); }
+    static void operator delete(void* table, size_t bytes) { deleteKept<PawnHashTable>(table, bytes); }
 
     // Empties every entry and adopts the current weight generation.
     void clear();

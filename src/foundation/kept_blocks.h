@@ -10,6 +10,7 @@
 // std::free.
 
 #include <cstddef>
+#include <new>
 
 constexpr size_t KeptBlockBytes = size_t(16) << 20;
 
@@ -26,3 +27,18 @@ void* takeZeroedBlock(size_t bytes);
 // takeZeroedBlock or the std::malloc family (alignment
 // alignof(std::max_align_t) then). Kept or freed; nullptr is ignored.
 void giveBackBlock(void* block, size_t bytes, size_t alignment);
+
+// The class-wide operator new and delete of a type whose objects are kept
+// blocks: `static void* operator new(size_t bytes) { return newKept<T>(bytes); }`
+// and the same with deleteKept.
+template <class T>
+void* newKept(size_t bytes) {
+    void* block = takeBlock(bytes, alignof(T));
+    if (block == nullptr) throw std::bad_alloc();
+    return block;
+}
+
+template <class T>
+void deleteKept(void* block, size_t bytes) {
+    giveBackBlock(block, bytes, alignof(T));
+}

@@ -4,7 +4,6 @@
 #include <thread>
 
 #include "foundation/cpu_relax.h"
-#include "foundation/kept_blocks.h"
 #include "search/engine.h"
 
 namespace {
@@ -30,16 +29,6 @@ SearchThread::SearchThread(int32_t threadIndex, ThreadPool* owner, Engine* ownin
       engine(owningEngine),
       evalParams(owningEngine ? &owningEngine->evalParams : nullptr),
       table(owningEngine ? &owningEngine->transpositionTable : nullptr) {}
-
-void* SearchThread::operator new(size_t bytes) {
-    void* record = takeBlock(bytes, alignof(SearchThread));
-    if (record == nullptr) throw std::bad_alloc();
-    return record;
-}
-
-void SearchThread::operator delete(void* record, size_t bytes) {
-    giveBackBlock(record, bytes, alignof(SearchThread));
-}
 
 // The thread must be gone before its mutex, condition and split points are.
 SearchThread::~SearchThread() { stop(); }

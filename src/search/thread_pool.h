@@ -16,6 +16,7 @@
 
 #include "board/types.h"
 #include "eval/pawns.h"
+#include "foundation/kept_blocks.h"
 #include "foundation/mutex.h"
 #include "foundation/thread.h"
 #include "search/pv_line.h"
@@ -59,8 +60,8 @@ struct SearchThread : public Thread {
     // The record is megabytes (the pawn table) and every engine
     // initialisation makes it again: its storage is kept for the next one
     // (foundation/kept_blocks.h).
-    static void* operator new(size_t bytes);
-    static void operator delete(void* record, size_t bytes);
+    static void* operator new(size_t bytes) { return newKept<SearchThread>(bytes); }
+    static void operator delete(void* record, size_t bytes) { deleteKept<SearchThread>(record, bytes); }
     void run() override;
 
     // The thread's work loop: works at the split point it is booked on,
