@@ -104,10 +104,10 @@ Outcome searchOnce(Engine& engine, ResultListener& listener, const char* fen, in
         std::exit(2);
     }
     if (depth > 0) {
-        engine.limitMode = Depth;
+        engine.setLimits(Depth);
         engine.depthLimit = depth;
     } else {
-        engine.limitMode = MoveTime;
+        engine.setLimits(MoveTime);
         engine.moveTime = int32_t(seconds * 1e6);
     }
     Timer timer;

@@ -63,7 +63,7 @@ void runSearch(benchmark::State& state, int plies) {
             state.PauseTiming();
             engine->newGame();
             engine->transpositionTable.clear();
-            engine->limitMode = Depth;
+            engine->setLimits(Depth);
             engine->depthLimit = plies;
             if (!engine->setFen(fen.c_str())) {
                 state.SkipWithError("bad FEN");

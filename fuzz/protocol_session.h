@@ -116,8 +116,8 @@ inline std::vector<std::string> tameXBoardLine(const std::string& line) {
 // line brings back (XBoard's, above) reads the clocks or the move time:
 // short ones, which the poll reads often.
 inline void holdSearchLimits(Engine& engine) {
-    if (engine.limitMode != Infinite) {
-        engine.limitMode = Nodes;
+    if (!engine.limitedBy(Infinite)) {
+        engine.setLimits(Nodes);
         engine.nodeLimit = SearchNodes;
     }
     engine.clock[White] = engine.clock[Black] = 2.0f;

@@ -33,7 +33,7 @@ constexpr int ToolFailed = 1;
 void prepareFileTool(Engine& engine) {
     engine.init(engine.settings.hashMb);
     engine.newGame();
-    engine.limitMode = MoveTime;
+    engine.setLimits(MoveTime);
     engine.moveTime = ToolMoveTime;
 }
 

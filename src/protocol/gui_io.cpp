@@ -32,7 +32,7 @@ void writeLine(const char* text, size_t length) {
 // A search that only a command could end (an infinite or ponder search)
 // would run for ever once no command can come: stop it so that it answers.
 void stopEndlessSearch(Engine& engine) {
-    if ((engine.limitMode == Infinite || engine.ponderSearch.load()) &&
+    if ((engine.limitedBy(Infinite) || engine.ponderSearch.load()) &&
         engine.stopState.load() == Running) {
         engine.stopState = Stopped;
         engine.wakeSearch();

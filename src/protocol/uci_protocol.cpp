@@ -163,7 +163,7 @@ void UciProtocol::go(Tokenizer& line) {
     e.movesToGo = 0;
     e.clock[White] = e.clock[Black] = 0;
     e.increment[White] = e.increment[Black] = 0;
-    LimitSet limits = 0;
+    LimitSet limits;
     bool infinite = false;
     while (line.next()) {
         int64_t n;
@@ -172,11 +172,11 @@ void UciProtocol::go(Tokenizer& line) {
         } else if (tokenIs(line, "wtime")) {
             if (!nextNumber(line, n)) break;
             e.clock[White] = float(clamp64(n, 0, INT32_MAX));
-            limits |= limitBit(Clock);
+            limits |= Clock;
         } else if (tokenIs(line, "btime")) {
             if (!nextNumber(line, n)) break;
             e.clock[Black] = float(clamp64(n, 0, INT32_MAX));
-            limits |= limitBit(Clock);
+            limits |= Clock;
         } else if (tokenIs(line, "winc")) {
             if (!nextNumber(line, n)) break;
             e.increment[White] = int32_t(clamp64(n, 0, INT32_MAX));
@@ -188,7 +188,7 @@ void UciProtocol::go(Tokenizer& line) {
             // Milliseconds to microseconds in 64 bits, then capped to the
             // 32-bit field: a long move time never turns negative.
             e.moveTime = int32_t(clamp64(clamp64(n, 0, INT64_MAX / 1000) * 1000, 0, INT32_MAX));
-            limits |= limitBit(MoveTime);
+            limits |= MoveTime;
         } else if (tokenIs(line, "movestogo")) {
             // Shares out the clock; no limit by itself.
             if (!nextNumber(line, n)) break;
@@ -198,20 +198,20 @@ void UciProtocol::go(Tokenizer& line) {
         } else if (tokenIs(line, "depth")) {
             if (!nextNumber(line, n)) break;
             e.depthLimit = int32_t(clamp64(n, 1, 127));
-            limits |= limitBit(Depth);
+            limits |= Depth;
         } else if (tokenIs(line, "nodes")) {
             if (!nextNumber(line, n)) break;
             e.nodeLimit = uint64_t(clamp64(n, 0, INT64_MAX));
-            limits |= limitBit(Nodes);
+            limits |= Nodes;
         }
     }
     // A "go" that names no limit (a bare "go", or one whose only words the
     // engine does not obey, such as a mate count) is an analysis like "go
     // infinite": it waits for "stop". "infinite" overrides the limits named
     // with it, since such a search must not end before it is told to.
-    if (infinite) limits = 0;
+    if (infinite) limits = LimitSet();
     e.setLimits(limits);
-    e.bestMoveOwed = limits == 0 ? 1 : 0;
+    e.bestMoveOwed = limits == Infinite ? 1 : 0;
 
     // Read inside a running search's own poll (no input thread), this
     // request may meet one that is already waiting and merge with it.

@@ -247,7 +247,7 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
     } else if (tokenIs(line, "analyze")) {
         if (!makeIdle(Aborted, line)) return 1;
         if (!analyzeMode) {
-            limitBeforeAnalysis = e.limitMode;
+            limitBeforeAnalysis = e.limits();
             analyzeMode = true;
         }
         startAnalysis();
@@ -256,7 +256,7 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
         if (analyzeMode) {
             // The limits of the game come back, so that the next "go" ends.
             analyzeMode = false;
-            e.limitMode = limitBeforeAnalysis;
+            e.setLimits(limitBeforeAnalysis);
         }
     } else if (tokenIs(line, "variant")) {
         // Chess960 holds until "new" or another variant: castling is then
@@ -311,11 +311,11 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
     } else if (tokenIs(line, "st")) {
         if (!line.next()) return 1;
         e.moveTime = moveTimeMicros(line);
-        setLimitMode(MoveTime);
+        addGameLimit(MoveTime);
     } else if (tokenIs(line, "sd")) {
         if (!nextNumber(line, n)) return 1;
         e.depthLimit = int32_t(clamp64(n, 1, 127));
-        setLimitMode(Depth);
+        addGameLimit(Depth);
     } else if (tokenIs(line, "level")) {
         levelCommand(line);
     } else if (tokenIs(line, "cores")) {
@@ -355,10 +355,16 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
     return 1;
 }
 
-void XBoardProtocol::setLimitMode(LimitMode mode) {
-    // During an analysis the new limit is the one the game returns to.
-    if (analyzeMode) limitBeforeAnalysis = mode;
-    else host.limitMode = mode;
+void XBoardProtocol::addGameLimit(LimitMode mode) {
+    // During an analysis the limits changed are those the game returns to.
+    LimitSet limits = analyzeMode ? limitBeforeAnalysis : host.limits();
+    // A move time and a clock are two ways of keeping the time: the one
+    // named last replaces the other. A depth applies with either, so that
+    // a depth cap never lets the engine think past its time.
+    if (mode != Depth) limits = limits.without(MoveTime).without(Clock);
+    limits |= mode;
+    if (analyzeMode) limitBeforeAnalysis = limits;
+    else host.setLimits(limits);
 }
 
 void XBoardProtocol::resetGameState() {
@@ -409,7 +415,7 @@ void XBoardProtocol::levelCommand(Tokenizer& line) {
     engineClockKnown = opponentClockKnown = true;
     if (!searchOpen()) e.clock[0] = e.clock[1] = float(fields.baseMillis);
     e.increment[0] = e.increment[1] = fields.incrementMillis;
-    setLimitMode(Clock);
+    addGameLimit(Clock);
 }
 
 void XBoardProtocol::goCommand(Tokenizer& line) {
@@ -417,7 +423,7 @@ void XBoardProtocol::goCommand(Tokenizer& line) {
     if (!makeIdle(Aborted, line)) return;
     if (analyzeMode) {
         analyzeMode = false;
-        e.limitMode = limitBeforeAnalysis;
+        e.setLimits(limitBeforeAnalysis);
     }
     e.pondering = 0;
     if (!firstGoDone) {
@@ -448,7 +454,7 @@ void XBoardProtocol::newCommand(Tokenizer& line) {
     pendingMove.clear();
     engineClockKnown = opponentClockKnown = false;
     if (analyzeMode) {
-        limitBeforeAnalysis = e.limitMode;
+        limitBeforeAnalysis = e.limits();
         startAnalysis();
     }
 }
@@ -537,7 +543,7 @@ void XBoardProtocol::applyWaitingLimits() {
 }
 
 void XBoardProtocol::startAnalysis() {
-    host.limitMode = Infinite;
+    host.setLimits(Infinite);
     requestSearch(0);
 }
 

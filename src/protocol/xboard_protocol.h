@@ -89,7 +89,7 @@ private:
     SearchKind openKind = SearchKind::Game;
 
     bool analyzeMode = false;
-    LimitMode limitBeforeAnalysis = MoveTime;
+    LimitSet limitBeforeAnalysis = MoveTime;
     bool idleWanted = false;        // a command waits for the engine to be idle
     bool clearHashPending = false;  // "option Clear Hash" came during a search
     int coresWanted = 0;            // search threads "cores" asked for, not yet in force
@@ -113,7 +113,9 @@ private:
     void newCommand(Tokenizer& line);
     void levelCommand(Tokenizer& line);
     void timeCommand(Tokenizer& line, bool own);
-    void setLimitMode(LimitMode mode);
+    // Adds the limit of "st" (MoveTime), "sd" (Depth) or "level" (Clock) to
+    // the game's limits.
+    void addGameLimit(LimitMode mode);
     // The limit commands that came during a search, in their order.
     void applyWaitingLimits();
     void resetGameState();

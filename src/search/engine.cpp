@@ -87,8 +87,7 @@ void Engine::newGame() {
     gameHistory.clear();
     baseClock = 300000;
     depthLimit = 8;
-    limitMode = MoveTime;
-    furtherLimits = 0;
+    setLimits(MoveTime);
     pollInterval = 30000;
     pollCounter = 0;
     nodeLimit = 2000000;

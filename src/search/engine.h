@@ -95,10 +95,6 @@ public:
     std::atomic<StopState> stopState{Running};
     Color rootSide = White;
     int32_t multiPv = 1;
-    LimitMode limitMode = MoveTime;
-    // Limits that apply together with limitMode (a UCI "go" may name several
-    // at once); empty unless setLimits made them. Never with Infinite.
-    LimitSet furtherLimits = 0;
     int32_t timeBudget = 0;               // microseconds for the current search
     uint32_t pollInterval = 30000;        // polls between two clock and input checks
     // The counters are written at every node; every thread reads the words
@@ -184,11 +180,12 @@ public:
 
     // Search control.
     // Every limit of the set applies and the first one reached ends the
-    // search; an empty set leaves only a stop from outside (Infinite).
-    void setLimits(LimitSet limits);
-    bool limitedBy(LimitMode mode) const {
-        return limitMode == mode || (furtherLimits & limitBit(mode)) != 0;
-    }
+    // search; an empty set leaves only a stop from outside (Infinite). The
+    // one way the limits change.
+    void setLimits(LimitSet limits) { limitMode = limits; }
+    LimitSet limits() const { return limitMode; }
+    // limitedBy(Infinite): no limit at all.
+    bool limitedBy(LimitMode mode) const { return limitMode.has(mode); }
     int poll();
     void startSearch(int ponder);
     void setStrength(int elo);
@@ -234,6 +231,7 @@ private:
     void finishAbortedSearch(Move best, Move ponder, int depth, int selDepth, uint64_t nodes,
                              double elapsed);
 
+    LimitSet limitMode = MoveTime;  // the limits of the next search (and of the running one)
     bool requestInService = false;  // under mutex: a taken request whose search has not ended
     uint32_t positionWeightsGeneration = 0;  // weights the game position's sums were made with
 };

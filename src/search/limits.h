@@ -12,11 +12,34 @@ enum LimitMode : int {
     Infinite = 4,  // only a stop from outside ends it
 };
 
-// Several limits at once, one bit per LimitMode: a search given more than
-// one ends at the first it reaches. Infinite is never in a set; it is the
-// absence of every limit.
-using LimitSet = uint32_t;
-constexpr LimitSet limitBit(LimitMode mode) { return LimitSet(1) << mode; }
+// The limits of one search: every limit in the set applies and the first
+// one reached ends the search. The empty set is Infinite, the absence of
+// every limit, so no set holds Infinite together with a limit. Built from
+// the modes alone: no other bits can get in.
+class LimitSet {
+public:
+    constexpr LimitSet() = default;  // Infinite
+    constexpr LimitSet(LimitMode mode) : bits(mode == Infinite ? 0u : 1u << mode) {}
+
+    constexpr LimitSet operator|(LimitSet other) const { return LimitSet(bits | other.bits); }
+    LimitSet& operator|=(LimitSet other) {
+        bits |= other.bits;
+        return *this;
+    }
+    constexpr LimitSet without(LimitMode mode) const {
+        return LimitSet(bits & ~LimitSet(mode).bits);
+    }
+    // Infinite is held by the empty set only.
+    constexpr bool has(LimitMode mode) const {
+        return mode == Infinite ? bits == 0 : (bits >> mode & 1u) != 0;
+    }
+    constexpr bool operator==(LimitSet other) const { return bits == other.bits; }
+    constexpr bool operator!=(LimitSet other) const { return bits != other.bits; }
+
+private:
+    constexpr explicit LimitSet(uint32_t value) : bits(value) {}
+    uint32_t bits = 0;
+};
 
 // Any value other than Running makes every search thread unwind at its next
 // node. Value 4 is not used.

@@ -75,16 +75,6 @@ int Engine::poll() {
     return stopState.load(std::memory_order_relaxed) == Running ? 1 : 0;
 }
 
-void Engine::setLimits(LimitSet limits) {
-    limitMode = Infinite;
-    furtherLimits = 0;
-    for (const LimitMode mode : {Depth, Nodes, MoveTime, Clock}) {
-        if ((limits & limitBit(mode)) == 0) continue;
-        if (limitMode == Infinite) limitMode = mode;
-        else furtherLimits |= limitBit(mode);
-    }
-}
-
 void Engine::setStrength(int elo) {
     struct Anchor {
         int elo;

@@ -157,7 +157,7 @@ TEST_F(ToolsSuiteOnEngine, PerftSuiteMissingEmptyAndGarbageFiles) {
 // EPD test suite
 
 TEST_F(ToolsSuiteOnEngine, TestSuiteScoresBestAndAvoidedMoves) {
-    engine->limitMode = Depth;
+    engine->setLimits(Depth);
     engine->depthLimit = 2;
     const std::string mate = "6k1/5ppp/8/8/8/8/8/R5K1 w - -";
     const std::string lines[] = {
@@ -204,7 +204,7 @@ TEST_F(ToolsSuiteOnEngine, TestSuiteMissingEmptyAndGarbageFiles) {
     EXPECT_EQ(runTestSuite(engine->perftRunner, console, emptyFile.c_str(), empty.file()), 1);
     EXPECT_EQ(empty.text(), "Vorlix version 2.1\n\nTest suite : " + emptyFile + "\n\n");
 
-    engine->limitMode = Depth;
+    engine->setLimits(Depth);
     engine->depthLimit = 1;
     std::string noiseFile = dir.write("noise.epd", "bm\nam;\n\xff\xfe am \"\"\nxx bm ;id\n");
     CapturedOutput noise;

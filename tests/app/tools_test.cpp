@@ -357,13 +357,13 @@ TEST(ToolsLimits, HashThreadsDepthAndMoveTime) {
 
     auto engine = std::make_unique<Engine>();
     tools::setDepthLimit(*engine, 500);
-    EXPECT_EQ(engine->limitMode, Depth);
+    EXPECT_EQ(engine->limits(), LimitSet(Depth));
     EXPECT_EQ(engine->depthLimit, 127);
     tools::setDepthLimit(*engine, 0);
     EXPECT_EQ(engine->depthLimit, 1);
 
     tools::setMoveTimeSeconds(*engine, 0);
-    EXPECT_EQ(engine->limitMode, MoveTime);
+    EXPECT_EQ(engine->limits(), LimitSet(MoveTime));
     EXPECT_EQ(engine->moveTime, 1000000);
     tools::setMoveTimeSeconds(*engine, 2147);
     EXPECT_EQ(engine->moveTime, 2147000000);

@@ -69,7 +69,7 @@ protected:
     void SetUp() override {
         engine.init(1);
         engine.newGame();
-        engine.limitMode = Depth;
+        engine.setLimits(Depth);
         engine.depthLimit = 3;
         engine.inputThreadInUse = true;
         recorder.engine = &engine;
@@ -123,7 +123,7 @@ TEST_F(BookSearch, UnusableBookMovesAreSearchedInstead) {
     // Past the book's ply limit the book is not asked.
     load("start.bin", {{start, e2e4, 1, 2}, {keyAfter("e2e4"), e7e5, 1, 2}});
     engine.newGame();
-    engine.limitMode = Depth;
+    engine.setLimits(Depth);
     engine.depthLimit = 2;
     engine.bookPlyLimit = 1;
     ASSERT_TRUE(engine.applyMoves("e2e4"));
@@ -133,7 +133,7 @@ TEST_F(BookSearch, UnusableBookMovesAreSearchedInstead) {
     // A failed load switches the book off.
     EXPECT_EQ(engine.book.load(engine, files.back() + ".missing"), 0);
     engine.newGame();
-    engine.limitMode = Depth;
+    engine.setLimits(Depth);
     engine.depthLimit = 2;
     engine.think(0);
     EXPECT_EQ(recorder.done.back().depth, 2);

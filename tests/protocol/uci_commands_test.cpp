@@ -109,17 +109,16 @@ TEST_F(UciCommands, HeavyOptionWaitsForThePendingSearch) {
 
 // The limits a search started now would obey; empty for an infinite one.
 LimitSet limitsInForce(const Engine& engine) {
-    LimitSet limits = 0;
+    LimitSet limits;
     for (const LimitMode mode : {Depth, Nodes, MoveTime, Clock})
-        if (engine.limitedBy(mode)) limits |= limitBit(mode);
+        if (engine.limitedBy(mode)) limits |= mode;
     return limits;
 }
 
 // Every limit a "go" names applies, and only those: one that names none
 // searches until "stop", whatever came before it.
 TEST_F(UciCommands, GoLimits) {
-    const LimitSet depth = limitBit(Depth), nodes = limitBit(Nodes);
-    const LimitSet moveTime = limitBit(MoveTime), clock = limitBit(Clock);
+    const LimitSet depth = Depth, nodes = Nodes, moveTime = MoveTime, clock = Clock, none = Infinite;
     struct Case {
         const char* go;
         LimitSet limits;
@@ -136,16 +135,16 @@ TEST_F(UciCommands, GoLimits) {
         {"go depth 7", depth, -1, 7, 0},
         {"go nodes -3", nodes, -1, -1, 0},
         {"go nodes 5000000000", nodes, -1, -1, 5000000000ULL},
-        {"go infinite", 0, -1, -1, 0},
-        {"go", 0, -1, -1, 0},
-        {"go mate 3", 0, -1, -1, 0},
-        {"go movestogo 20", 0, -1, -1, 0},
+        {"go infinite", none, -1, -1, 0},
+        {"go", none, -1, -1, 0},
+        {"go mate 3", none, -1, -1, 0},
+        {"go movestogo 20", none, -1, -1, 0},
         {"go depth 3 movetime 100", depth | moveTime, 100000, 3, 0},
         {"go movetime 100 depth 3", depth | moveTime, 100000, 3, 0},
         {"go wtime 60000 btime 60000 depth 4", clock | depth, -1, 4, 0},
         {"go nodes 9000 wtime 60000 btime 60000 movetime 700 depth 6",
          depth | nodes | moveTime | clock, 700000, 6, 9000},
-        {"go infinite depth 3", 0, -1, -1, 0},
+        {"go infinite depth 3", none, -1, -1, 0},
     };
     for (const Case& c : cases) {
         engine->searchRequested = false;
@@ -153,15 +152,15 @@ TEST_F(UciCommands, GoLimits) {
         engine->searchRequested = false;
         run(c.go);
         EXPECT_EQ(limitsInForce(*engine), c.limits) << c.go;
-        EXPECT_EQ(engine->limitMode == Infinite, c.limits == 0) << c.go;
-        EXPECT_EQ(engine->bestMoveOwed, c.limits == 0 ? 1 : 0) << c.go;
+        EXPECT_EQ(engine->limitedBy(Infinite), c.limits == none) << c.go;
+        EXPECT_EQ(engine->bestMoveOwed, c.limits == none ? 1 : 0) << c.go;
         if (c.moveTime >= 0) {
             EXPECT_EQ(engine->moveTime, c.moveTime) << c.go;
         }
         if (c.depth >= 0) {
             EXPECT_EQ(engine->depthLimit, c.depth) << c.go;
         }
-        if (c.limits & nodes) {
+        if (c.limits.has(Nodes)) {
             EXPECT_EQ(engine->nodeLimit, c.nodes) << c.go;
         }
         EXPECT_TRUE(engine->searchRequested) << c.go;
@@ -171,15 +170,15 @@ TEST_F(UciCommands, GoLimits) {
 // The clocks are those of the "go" at hand: a bare "go" has none.
 TEST_F(UciCommands, ClocksComeFromEachGoAndNeverTurnNegative) {
     run("go wtime 60000 btime 50000 winc 1000 binc 2000 movestogo 30");
-    EXPECT_EQ(limitsInForce(*engine), limitBit(Clock));
+    EXPECT_EQ(limitsInForce(*engine), LimitSet(Clock));
     EXPECT_EQ(engine->clock[White], 60000.0f);
     EXPECT_EQ(engine->clock[Black], 50000.0f);
     EXPECT_EQ(engine->increment[White], 1000);
     EXPECT_EQ(engine->increment[Black], 2000);
     EXPECT_EQ(engine->movesToGo, 30);
     run("go");
-    EXPECT_EQ(engine->limitMode, Infinite);
-    EXPECT_EQ(limitsInForce(*engine), 0u);
+    EXPECT_EQ(engine->limits(), LimitSet(Infinite));
+    EXPECT_EQ(limitsInForce(*engine), LimitSet(Infinite));
     EXPECT_EQ(engine->clock[White], 0.0f);
     EXPECT_EQ(engine->increment[Black], 0);
     EXPECT_EQ(engine->movesToGo, 0);

@@ -5,6 +5,7 @@
 
 #include <dirent.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <ostream>
@@ -380,6 +381,71 @@ INSTANTIATE_TEST_SUITE_P(Cases, XBoardMoveTime, testing::ValuesIn(moveTimeCases)
                          [](const testing::TestParamInfo<MoveTimeCase>& info) {
                              return std::string(info.param.name);
                          });
+
+// A depth from "sd" and a time control from "st" or "level" apply together,
+// in either order: the first one reached ends the search. Alone, the limit
+// that must not end it would run far longer than `withinMs`.
+struct LimitsTogetherCase {
+    const char* name;
+    std::vector<std::string> limits;
+    int withinMs;  // the move comes sooner than this
+    int depth;     // deepest thinking line expected (0: not checked)
+};
+
+void PrintTo(const LimitsTogetherCase& c, std::ostream* out) { *out << c.name; }
+
+const LimitsTogetherCase limitsTogetherCases[] = {
+    // Five seconds on the clock for 40 moves: the move comes well before
+    // the flag falls.
+    {"ClockBeforeTheDepthOfSdSentAfter", {"level 40 0:05 0", "sd 40", "time 500", "otim 500"}, 4000, 0},
+    {"ClockBeforeTheDepthOfSdSentBefore", {"sd 40", "level 40 0:05 0", "time 500", "otim 500"}, 4000, 0},
+    {"MoveTimeBeforeTheDepthOfSdSentAfter", {"st 1", "sd 40"}, 3000, 0},
+    {"MoveTimeBeforeTheDepthOfSdSentBefore", {"sd 40", "st 1"}, 3000, 0},
+    {"DepthOfSdSentAfterBeforeTheClock", {"level 40 5 0", "sd 3"}, 4000, 3},
+    {"DepthOfSdSentBeforeBeforeTheClock", {"sd 3", "level 40 5 0"}, 4000, 3},
+    {"DepthOfSdSentAfterBeforeTheMoveTime", {"st 60", "sd 3"}, 4000, 3},
+    {"DepthOfSdSentBeforeBeforeTheMoveTime", {"sd 3", "st 60"}, 4000, 3},
+};
+
+class XBoardLimitsTogether
+    : public testing::TestWithParam<std::tuple<LimitsTogetherCase, InputThreadSetting>> {};
+
+TEST_P(XBoardLimitsTogether, TheFirstLimitReachedEndsTheSearch) {
+    const LimitsTogetherCase& c = std::get<0>(GetParam());
+    TempDir dir;
+    dir.write("vorlix.ini", std::get<1>(GetParam()).configuration);
+    XBoardEngine engine(dir);
+    ASSERT_TRUE(engine.handshake());
+    engine.send("new");
+    engine.send("post");
+    for (const std::string& limit : c.limits) engine.send(limit);
+    ASSERT_TRUE(engine.sync());
+    const auto start = std::chrono::steady_clock::now();
+    engine.send("go");
+    std::string move;
+    std::vector<std::string> before;
+    const bool moved = engine.readMove(move, &before, c.withinMs);
+    const auto tookMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - start)
+                            .count();
+    ASSERT_TRUE(moved) << "no move within " << c.withinMs << " ms";
+    EXPECT_TRUE(Referee().isLegal(move)) << move;
+    EXPECT_LT(tookMs, c.withinMs);
+    if (c.depth > 0) {
+        int deepest = 0;
+        for (const std::string& line : before)
+            if (isThinkingLine(line)) deepest = std::max(deepest, thinkingDepth(line));
+        EXPECT_EQ(deepest, c.depth) << joinLines(before);
+    }
+    EXPECT_EQ(engine.quit(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, XBoardLimitsTogether,
+    testing::Combine(testing::ValuesIn(limitsTogetherCases), testing::ValuesIn(inputThreadSettings)),
+    [](const testing::TestParamInfo<std::tuple<LimitsTogetherCase, InputThreadSetting>>& info) {
+        return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
+    });
 
 // A refused "setboard" during a search is reported at once and leaves the
 // search running on the game's position.

@@ -6,6 +6,7 @@
 #include <climits>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "foundation/tokenizer.h"
 #include "protocol/xboard_listener.h"
@@ -144,7 +145,7 @@ TEST_F(XBoardInterpreter, LevelExamples) {
     EXPECT_EQ(engine->movesToGo, 40);
     EXPECT_EQ(engine->clock[White], 300000.0f);
     EXPECT_EQ(engine->increment[White], 0);
-    EXPECT_EQ(engine->limitMode, Clock);
+    EXPECT_EQ(engine->limits(), LimitSet(Clock));
 
     run("level 0 2:30 12");
     EXPECT_EQ(engine->movesPerSession, 0);
@@ -154,10 +155,10 @@ TEST_F(XBoardInterpreter, LevelExamples) {
     EXPECT_EQ(engine->increment[Black], 12000);
 
     // A malformed command changes nothing.
-    engine->limitMode = Depth;
+    engine->setLimits(Depth);
     run("level 40 oops 0");
     run("level");
-    EXPECT_EQ(engine->limitMode, Depth);
+    EXPECT_EQ(engine->limits(), LimitSet(Depth));
     EXPECT_EQ(engine->clock[White], 150000.0f);
 }
 
@@ -178,7 +179,7 @@ TEST_F(XBoardInterpreter, TimeAndOtimSetTheClocksInMilliseconds) {
 TEST_F(XBoardInterpreter, StAndSdSetTheirLimits) {
     run("st 10");
     EXPECT_EQ(engine->moveTime, 10000000);
-    EXPECT_EQ(engine->limitMode, MoveTime);
+    EXPECT_EQ(engine->limits(), LimitSet(MoveTime));
     run("st 0.5");
     EXPECT_EQ(engine->moveTime, 500000);
     run("st 1.5");
@@ -193,11 +194,41 @@ TEST_F(XBoardInterpreter, StAndSdSetTheirLimits) {
     EXPECT_EQ(engine->moveTime, 0);
     run("sd 0");
     EXPECT_EQ(engine->depthLimit, 1);
-    EXPECT_EQ(engine->limitMode, Depth);
+    EXPECT_EQ(engine->limits(), LimitSet(MoveTime) | Depth);
     run("sd 200");
     EXPECT_EQ(engine->depthLimit, 127);
     run("st");
-    EXPECT_EQ(engine->limitMode, Depth);
+    EXPECT_EQ(engine->limits(), LimitSet(MoveTime) | Depth);
+}
+
+// The depth of "sd" applies with the time control in either order; "st"
+// and "level" replace each other; "new" drops the depth.
+TEST_F(XBoardInterpreter, DepthAppliesWithTheTimeControl) {
+    struct Case {
+        std::vector<std::string> lines;
+        LimitSet limits;
+    };
+    const Case cases[] = {
+        {{"level 40 0:05 0", "sd 40"}, LimitSet(Clock) | Depth},
+        {{"sd 40", "level 40 0:05 0"}, LimitSet(Clock) | Depth},
+        {{"st 1", "sd 40"}, LimitSet(MoveTime) | Depth},
+        {{"sd 40", "st 1"}, LimitSet(MoveTime) | Depth},
+        {{"sd 40", "level 40 0:05 0", "st 1"}, LimitSet(MoveTime) | Depth},
+        {{"st 1", "sd 40", "level 40 0:05 0"}, LimitSet(Clock) | Depth},
+        {{"level 40 0:05 0", "st 1"}, LimitSet(MoveTime)},
+        {{"st 1", "level 40 0:05 0"}, LimitSet(Clock)},
+        {{"sd 4", "new"}, LimitSet(MoveTime)},
+    };
+    for (const Case& c : cases) {
+        run("new");
+        std::string sent;
+        for (const std::string& line : c.lines) {
+            run(line);
+            sent += line + "; ";
+        }
+        for (const LimitMode mode : {Depth, Nodes, MoveTime, Clock, Infinite})
+            EXPECT_EQ(engine->limitedBy(mode), c.limits.has(mode)) << sent << "mode " << mode;
+    }
 }
 
 TEST_F(XBoardInterpreter, ForcePostAndPonderSwitches) {

@@ -283,7 +283,7 @@ TEST_F(EngineGame, NewGameResetsTheGameButNotTheSettings) {
     engine->stopState = Aborted;
     engine->npsLimit = 777;
     engine->multiPv = 3;
-    engine->limitMode = Infinite;
+    engine->setLimits(Infinite);
     engine->searchCount = 9;
     engine->transpositionTable.store(1234567, 1, 2, 3, 0, Exact);
     engine->transpositionTable.age = 5;
@@ -291,7 +291,7 @@ TEST_F(EngineGame, NewGameResetsTheGameButNotTheSettings) {
     EXPECT_EQ(engine->stopState, Aborted);
     EXPECT_EQ(engine->npsLimit, 777u);
     EXPECT_EQ(engine->multiPv, 3);
-    EXPECT_EQ(engine->limitMode, MoveTime);
+    EXPECT_EQ(engine->limits(), LimitSet(MoveTime));
     EXPECT_EQ(engine->depthLimit, 8);
     EXPECT_EQ(engine->searchCount, 0);
     EXPECT_EQ(engine->clock[0], 300000.0f);
@@ -313,7 +313,7 @@ TEST(EngineConstruction, DefaultsBeforeInit) {
     EXPECT_EQ(engine.evalParams.elo, 2700);
     EXPECT_FALSE(engine.evalParams.reducedStrength);
     EXPECT_EQ(engine.npsLimit, 0u);
-    EXPECT_EQ(engine.limitMode, MoveTime);
+    EXPECT_EQ(engine.limits(), LimitSet(MoveTime));
     EXPECT_EQ(engine.stopState, Running);
     EXPECT_EQ(engine.transpositionTable.memory, nullptr);
     EXPECT_EQ(engine.threadPool.threadCount, 1);

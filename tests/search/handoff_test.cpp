@@ -41,7 +41,7 @@ protected:
         engine->threadPool.threadCount = 2;
         engine->init(1);
         engine->newGame();
-        engine->limitMode = Depth;
+        engine->setLimits(Depth);
         engine->depthLimit = 1;
         counter.engine = engine.get();
         engine->listener = &counter;
@@ -94,7 +94,7 @@ TEST_F(SearchHandOff, ThreadRequestsAndStopsWhileTheMainThreadServes) {
 TEST_F(SearchHandOff, StopBetweenRequestAndSearchStartIsKept) {
     engine->settings.useInputThread = 1;
     engine->inputThreadInUse = true;
-    engine->limitMode = Infinite;
+    engine->setLimits(Infinite);
     engine->startSearch(0);
     engine->stopState = Stopped;  // as the "stop" command writes it
     std::atomic<bool> finished{false};

@@ -48,7 +48,7 @@ protected:
 };
 
 TEST_F(PollTest, NodeLimitIsTestedAtEveryPollOverAllThreads) {
-    engine->limitMode = Nodes;
+    engine->setLimits(Nodes);
     engine->nodeLimit = 1000;
     ASSERT_EQ(engine->threadPool.threads.size(), 4u);
     setNodes(249);
@@ -61,7 +61,7 @@ TEST_F(PollTest, NodeLimitIsTestedAtEveryPollOverAllThreads) {
 }
 
 TEST_F(PollTest, TimeIsTestedOnlyAtFullChecks) {
-    engine->limitMode = MoveTime;
+    engine->setLimits(MoveTime);
     engine->timeBudget = 1000;
     runFor(1);
     for (int i = 0; i < 100; i++) ASSERT_EQ(engine->poll(), 1);
@@ -73,7 +73,7 @@ TEST_F(PollTest, TimeIsTestedOnlyAtFullChecks) {
 
 TEST_F(PollTest, ClockIsAlsoCheckedEvery1024Polls) {
     // A search past its time must not wait for pollInterval nodes.
-    engine->limitMode = Clock;
+    engine->setLimits(Clock);
     engine->timeBudget = 1000;
     runFor(1);
     for (int i = 1; i < 1024; i++) ASSERT_EQ(engine->poll(), 1) << "poll " << i;
@@ -82,7 +82,7 @@ TEST_F(PollTest, ClockIsAlsoCheckedEvery1024Polls) {
 }
 
 TEST_F(PollTest, TimeWithinTheBudgetGoesOn) {
-    engine->limitMode = Clock;
+    engine->setLimits(Clock);
     engine->timeBudget = 60000000;
     forceFullCheck();
     EXPECT_EQ(engine->poll(), 1);
@@ -92,17 +92,17 @@ TEST_F(PollTest, TimeWithinTheBudgetGoesOn) {
 
 TEST_F(PollTest, LongSearchesNeitherOverflowNorStopInfinite) {
     runFor(3 * 3600);  // longer than 2^31 microseconds
-    engine->limitMode = Infinite;
+    engine->setLimits(Infinite);
     engine->timeBudget = 2147483647;
     forceFullCheck();
     EXPECT_EQ(engine->poll(), 1);
-    engine->limitMode = MoveTime;
+    engine->setLimits(MoveTime);
     forceFullCheck();
     EXPECT_EQ(engine->poll(), 0);
 }
 
 TEST_F(PollTest, DepthModeNeverStopsByPoll) {
-    engine->limitMode = Depth;
+    engine->setLimits(Depth);
     setNodes(1u << 30);
     runFor(3600);
     forceFullCheck();
@@ -111,14 +111,14 @@ TEST_F(PollTest, DepthModeNeverStopsByPoll) {
 
 TEST_F(PollTest, PonderSearchIgnoresLimitsUntilThePonderHit) {
     engine->ponderSearch = true;
-    engine->limitMode = Nodes;
+    engine->setLimits(Nodes);
     engine->nodeLimit = 10;
     setNodes(100);
     EXPECT_EQ(engine->poll(), 1);
     forceFullCheck();
     EXPECT_EQ(engine->poll(), 1);
 
-    engine->limitMode = MoveTime;
+    engine->setLimits(MoveTime);
     engine->timeBudget = 1000;
     runFor(1);
     forceFullCheck();
@@ -141,7 +141,7 @@ TEST_F(PollTest, StandardInputIsPolledOnlyWithoutAnInputThread) {
     InputCounter input;
     input.target = engine.get();
     engine->listener = &input;
-    engine->limitMode = Infinite;
+    engine->setLimits(Infinite);
 
     engine->inputThreadInUse = true;
     forceFullCheck();

@@ -105,7 +105,7 @@ TEST_F(RootSearch, SearchStoppedBeforeItsFirstMoveAnswersWithThePreSortedFirst) 
     uint64_t preSortNodes = engine.threadPool.mainThread->nodes.load();
     ASSERT_GT(preSortNodes, 0u);
     setFen(fen);
-    engine.limitMode = Nodes;
+    engine.setLimits(Nodes);
     engine.nodeLimit = preSortNodes + 1;
     engine.think(0);
     ASSERT_EQ(recorder.done.size(), 2u);
@@ -119,7 +119,7 @@ TEST_F(RootSearch, SearchStoppedBeforeItsFirstMoveAnswersWithThePreSortedFirst) 
 
 TEST_F(RootSearch, SingleLegalMoveUnderAClockIsAnsweredAfterOneIteration) {
     setFen("7k/8/5K2/8/8/8/8/6R1 b - - 0 1");  // only Kh7
-    engine.limitMode = Clock;
+    engine.setLimits(Clock);
     engine.clock[0] = engine.clock[1] = 60000.0f;
     engine.movesToGo = 0;
     engine.think(0);
@@ -133,7 +133,7 @@ TEST_F(RootSearch, SingleLegalMoveUnderAClockIsAnsweredAfterOneIteration) {
 }
 
 TEST_F(RootSearch, InfiniteSearchReportsItsMoveWithoutPlayingIt) {
-    engine.limitMode = Infinite;
+    engine.setLimits(Infinite);
     const Key before = engine.position.key;
     std::thread stopper = stopAfter(30, Stopped);
     engine.think(0);
@@ -147,7 +147,7 @@ TEST_F(RootSearch, InfiniteSearchReportsItsMoveWithoutPlayingIt) {
 }
 
 TEST_F(RootSearch, AbortedSearchReportsAbortedAndPlaysNothing) {
-    engine.limitMode = Infinite;
+    engine.setLimits(Infinite);
     const Key before = engine.position.key;
     std::thread stopper = stopAfter(20, Aborted);
     engine.think(0);
@@ -179,7 +179,7 @@ TEST_F(RootSearch, PonderSearchTakesThePonderedMoveBack) {
 
     // A ponder search ignores the clock; a stop ends it as stopped.
     ASSERT_TRUE(engine.applyMoves("e7e5"));
-    engine.limitMode = MoveTime;
+    engine.setLimits(MoveTime);
     engine.moveTime = 1;
     std::thread stopper = stopAfter(30, PonderStopped);
     engine.think(1);
@@ -212,7 +212,7 @@ TEST_F(RootSearch, PonderMoveIsALegalReplyToTheBestMove) {
 TEST_F(RootSearch, MultiPvLinesHaveDistinctFirstMovesOrderedByScore) {
     engine.multiPv = 3;
     engine.depthLimit = 5;
-    engine.limitMode = Depth;
+    engine.setLimits(Depth);
     engine.think(0);
     // Reported together after the third line of every iteration.
     ASSERT_EQ(recorder.multis.size(), 15u);
@@ -251,7 +251,7 @@ TEST_F(RootSearch, MultiPvAsksNoMoreLinesThanMoves) {
 TEST_F(RootSearch, ClockSearchUsesOneLine) {
     setFen("7k/8/8/8/8/P7/r7/7K w - - 0 1");
     engine.multiPv = 3;
-    engine.limitMode = Clock;
+    engine.setLimits(Clock);
     engine.clock[0] = engine.clock[1] = 100.0f;  // a tenth of a second left
     engine.movesToGo = 0;
     engine.think(0);
@@ -269,7 +269,7 @@ TEST_F(RootSearch, OneThreadIsDeterministic) {
     int firstScore = 0;
     for (int run = 0; run < 2; run++) {
         engine.newGame();
-        engine.limitMode = Depth;
+        engine.setLimits(Depth);
         engine.depthLimit = 6;
         setFen(fen);
         engine.think(0);

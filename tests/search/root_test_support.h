@@ -89,7 +89,7 @@ public:
         engine->threadPool.threadCount = threads;
         engine->init(1);
         engine->newGame();
-        engine->limitMode = Depth;
+        engine->setLimits(Depth);
         engine->inputThreadInUse = true;  // never poll standard input in tests
         recorder.engine = engine.get();
         engine->listener = &recorder;

@@ -65,7 +65,7 @@ inline SearchResult searchUnderLimits(Engine& engine) {
 
 // The same to `plies` iterations.
 inline SearchResult searchToDepth(Engine& engine, int plies) {
-    engine.limitMode = Depth;
+    engine.setLimits(Depth);
     engine.depthLimit = plies;
     return searchUnderLimits(engine);
 }
@@ -77,7 +77,7 @@ protected:
     void SetUp() override {
         engine->init(1);
         engine->newGame();
-        engine->limitMode = Depth;
+        engine->setLimits(Depth);
         engine->inputThreadInUse = true;  // never poll standard input in tests
     }
     void TearDown() override { engine->release(); }

@@ -151,7 +151,7 @@ TEST_F(Search, LosingSideTakesTheRepetitionOfTheGame) {
 
 TEST_F(Search, NodeLimitStopsWithinANode) {
     setFen(middlegame);
-    engine->limitMode = Nodes;
+    engine->setLimits(Nodes);
     engine->nodeLimit = 5000;
     const SearchResult result = search_test::searchUnderLimits(*engine);
     EXPECT_NE(engine->stopState.load(), Running);

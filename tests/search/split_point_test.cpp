@@ -78,7 +78,7 @@ TEST_P(ParallelSearch, FindsTheExactMateScores) {
     splitEagerly(engine);
     for (const MateCase& c : cases) {
         engine.newGame();
-        engine.limitMode = Depth;
+        engine.setLimits(Depth);
         engine.depthLimit = c.plies;
         fixture.setFen(c.fen);
         engine.think(0);
@@ -117,7 +117,7 @@ TEST_P(ParallelSearch, PassStoppedInsideARootSplitStoresNothing) {
     for (uint64_t limit : {3000u, 9000u, 20000u, 45000u, 80000u}) {
         engine.newGame();
         fixture.setFen(positions[1]);
-        engine.limitMode = Nodes;
+        engine.setLimits(Nodes);
         engine.nodeLimit = limit;
         const Key rootKey = engine.position.key;
         engine.think(0);
@@ -144,7 +144,7 @@ TEST(ConcurrentStops, ShortSearchesStoppedAtRandomMoments) {
     for (int k = 0; k < 100; k++) {
         engine.newGame();
         fixture.setFen(positions[k % 5]);
-        engine.limitMode = k % 2 == 0 ? Infinite : MoveTime;
+        engine.setLimits(k % 2 == 0 ? Infinite : MoveTime);
         engine.moveTime = 400000;
         const Position before = engine.position;
         const int delayMicros = int(random() % 4000);

@@ -68,7 +68,7 @@ TEST(ThreadPool, ThreadThatFailsToStartStaysOutOfThePool) {
     EXPECT_FALSE(engine.threadPool.helperAvailable(*engine.threadPool.mainThread));
 
     engine.inputThreadInUse = true;
-    engine.limitMode = Depth;
+    engine.setLimits(Depth);
     engine.depthLimit = 4;
     engine.threadPool.minSplitDepth = 0;
     engine.think(0);

@@ -30,12 +30,12 @@ void applyThreadCount(Engine& engine, int threads) {
 
 void setMoveTimeSeconds(Engine& engine, int seconds) {
     int64_t micros = int64_t(seconds < 1 ? 1 : seconds) * 1000000;
-    engine.limitMode = MoveTime;
+    engine.setLimits(MoveTime);
     engine.moveTime = micros > INT32_MAX ? INT32_MAX : int32_t(micros);
 }
 
 void setDepthLimit(Engine& engine, int depth) {
-    engine.limitMode = Depth;
+    engine.setLimits(Depth);
     engine.depthLimit = depth < 1 ? 1 : depth > MaxToolDepth ? MaxToolDepth : depth;
 }
 
