@@ -165,6 +165,7 @@ void UciProtocol::go(Tokenizer& line) {
     e.increment[White] = e.increment[Black] = 0;
     LimitSet limits;
     bool infinite = false;
+    bool noNodes = false;  // a node limit below one node
     while (line.next()) {
         int64_t n;
         if (tokenIs(line, "ponder")) {
@@ -201,7 +202,8 @@ void UciProtocol::go(Tokenizer& line) {
             limits |= Depth;
         } else if (tokenIs(line, "nodes")) {
             if (!nextNumber(line, n)) break;
-            e.nodeLimit = uint64_t(clamp64(n, 0, INT64_MAX));
+            noNodes = n < 1;
+            e.nodeLimit = uint64_t(clamp64(n, 1, INT64_MAX));
             limits |= Nodes;
         }
     }
@@ -210,6 +212,12 @@ void UciProtocol::go(Tokenizer& line) {
     // infinite": it waits for "stop". "infinite" overrides the limits named
     // with it, since such a search must not end before it is told to.
     if (infinite) limits = LimitSet();
+    // The node limit would stop the search before it has a move of its own:
+    // the least search that answers with one, the first iteration, instead.
+    if (noNodes && limits.has(Nodes)) {
+        limits = limits.without(Nodes) | Depth;
+        e.depthLimit = 1;
+    }
     e.setLimits(limits);
     e.bestMoveOwed = limits == Infinite ? 1 : 0;
 

@@ -133,7 +133,12 @@ TEST_F(UciCommands, GoLimits) {
         {"go depth 0", depth, -1, 1, 0},
         {"go depth 500", depth, -1, 127, 0},
         {"go depth 7", depth, -1, 7, 0},
-        {"go nodes -3", nodes, -1, -1, 0},
+        // No search keeps a node limit below one node: the first iteration
+        // is searched instead.
+        {"go nodes -3", depth, -1, 1, 0},
+        {"go nodes 0", depth, -1, 1, 0},
+        {"go depth 6 nodes 0 movetime 700", depth | moveTime, 700000, 1, 0},
+        {"go nodes 1", nodes, -1, -1, 1},
         {"go nodes 5000000000", nodes, -1, -1, 5000000000ULL},
         {"go infinite", none, -1, -1, 0},
         {"go", none, -1, -1, 0},

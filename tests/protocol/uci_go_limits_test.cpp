@@ -147,6 +147,52 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(std::get<0>(info.param).name) + threadName(std::get<1>(info.param));
     });
 
+// A node limit below one node, which no search could keep, still gives a
+// searched move: the first iteration is complete and its line names the move
+// played.
+struct NoNodesCase {
+    const char* name;
+    const char* go;
+};
+
+const NoNodesCase noNodesCases[] = {
+    {"Zero", "go nodes 0"},
+    {"Negative", "go nodes -5"},
+    {"ZeroWithADeeperDepth", "go depth 6 nodes 0"},
+};
+
+void PrintTo(const NoNodesCase& c, std::ostream* out) { *out << c.name; }
+
+class UciNodeLimitBelowOne : public testing::TestWithParam<std::tuple<NoNodesCase, bool>> {};
+
+TEST_P(UciNodeLimitBelowOne, SearchesTheFirstIteration) {
+    const NoNodesCase& c = std::get<0>(GetParam());
+    TempDir dir;
+    auto engine = startEngine(dir, std::get<1>(GetParam()));
+    ASSERT_TRUE(engine);
+    engine->send("position startpos");
+    engine->send(c.go);
+    std::vector<std::string> lines;
+    std::string answer;
+    ASSERT_TRUE(engine->waitFor("^bestmove ", answerMs, &lines, &answer)) << joinLines(lines);
+    const std::regex firstIteration("^info depth 1 .* pv ([a-h][1-8][a-h][1-8][qrbn]?)");
+    std::smatch match;
+    std::string lineMove;
+    for (const std::string& line : lines)
+        if (std::regex_search(line, match, firstIteration)) lineMove = match[1];
+    ASSERT_FALSE(lineMove.empty()) << "no line of depth 1\n" << joinLines(lines);
+    EXPECT_EQ(answer, "bestmove " + lineMove) << joinLines(lines);
+    EXPECT_EQ(deepestIteration(lines), 1) << joinLines(lines);
+    engine->send("quit");
+    EXPECT_EQ(engine->waitExit(answerMs), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, UciNodeLimitBelowOne, testing::Combine(testing::ValuesIn(noNodesCases), testing::Bool()),
+    [](const testing::TestParamInfo<std::tuple<NoNodesCase, bool>>& info) {
+        return std::string(std::get<0>(info.param).name) + threadName(std::get<1>(info.param));
+    });
+
 // Only a search started with no limit answers "quit": an analysis before it
 // leaves nothing owed to the bounded search that follows.
 TEST(UciGoLimits, QuitAfterAnAnalysisLeavesABoundedSearchUnanswered) {
