@@ -17,7 +17,13 @@ using namespace enginetest;
 
 namespace {
 
-constexpr int answerMs = 10000;  // ample for a stopped search to answer
+// Ample for a stopped search to answer; sanitizer builds start and run
+// several times slower, more so on busy cores.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr int answerMs = 30000;
+#else
+constexpr int answerMs = 10000;
+#endif
 
 // A program that has answered "uci", with or without the input thread.
 std::unique_ptr<EngineProcess> startEngine(const TempDir& dir, bool inputThread) {
