@@ -107,27 +107,75 @@ TEST_P(ParallelSearch, MultiPvLinesStayDistinct) {
         }
 }
 
-// A pass stopped inside a root split point must leave the table alone: the
-// root's entry is never deeper than the iterations the search completed.
-// (A node limit stops the search only inside a pass.)
+// A root entry as the table holds it: what a pass stored at the root.
+struct RootResult {
+    int depth = 0;  // half plies; 0 when nothing was stored
+    int bound = Exact;
+    int score = 0;
+};
+
+RootResult rootEntryOf(const TranspositionTable& table, Key key) {
+    RootResult result;
+    const TTEntry* bucket = table.entries + (uint32_t(key) & table.indexMask);
+    for (int i = 0; i < 4; i++) {
+        const uint64_t data = bucket[i].data.load(std::memory_order_relaxed);
+        if ((bucket[i].check.load(std::memory_order_relaxed) ^ data) != key) continue;
+        result = {int(entryDepth(data)), entryBound(data), entryScore(data)};
+    }
+    return result;
+}
+
+// A pass stopped inside a root split point must leave the table alone, as one
+// stopped anywhere else: the root's entry is never deeper than the last pass
+// that finished, and when it is as deep it is that pass's result. The last
+// pass to finish is the one that completed the last iteration, or a later
+// aspiration pass that failed low or high (reported with its bound); the
+// re-search after such a pass may be stopped at its first node, since the main
+// thread makes no node-limit check while it waits at a root split. (Only the
+// main thread's poll sets the stop here, always inside a pass.)
 TEST_P(ParallelSearch, PassStoppedInsideARootSplitStoresNothing) {
     EngineWithThreads fixture(GetParam());
     Engine& engine = *fixture.engine;
     splitEagerly(engine);
-    for (uint64_t limit : {3000u, 9000u, 20000u, 45000u, 80000u}) {
+    engine.toolMode = true;  // every pass that finishes with a fail is reported
+    const auto& reports = fixture.recorder.pvs;
+    // From limits that stop the first iteration (the pre-sort's nodes count
+    // too) to ones that stop the seventh, often after a failed pass of it.
+    for (uint64_t limit :
+         {3000u, 9000u, 20000u, 30000u, 45000u, 60000u, 80000u, 110000u, 150000u, 200000u}) {
         engine.newGame();
         fixture.setFen(positions[1]);
         engine.setLimits(Nodes);
         engine.nodeLimit = limit;
         const Key rootKey = engine.position.key;
+        const size_t firstReport = reports.size();
         engine.think(0);
         const root_test::DoneCall& done = fixture.recorder.done.back();
         ASSERT_EQ(done.state, Stopped);
-        Move move = NoMove;
-        int score = 12345;
-        engine.transpositionTable.probe(rootKey, 2 * done.depth + 1, 0, -32001, 32001, move, score);
-        EXPECT_EQ(score, 12345) << "a deeper root entry than " << done.depth
-                                << " completed iterations, node limit " << limit;
+        const int completed = done.depth;
+
+        // The report that completed the last iteration, then the failed
+        // passes of the next one.
+        RootResult lastFinished;
+        size_t next = firstReport;
+        for (size_t r = firstReport; r < reports.size(); r++)
+            if (completed > 0 && reports[r].bound == Exact && reports[r].depth == completed) {
+                lastFinished = {2 * completed, Exact, reports[r].score};
+                next = r + 1;
+            }
+        ASSERT_EQ(lastFinished.depth, 2 * completed)
+            << "no report completed iteration " << completed << ", node limit " << limit;
+        for (size_t r = next; r < reports.size(); r++)
+            if (reports[r].bound != Exact)
+                lastFinished = {2 * (completed + 1), reports[r].bound, reports[r].score};
+
+        const RootResult entry = rootEntryOf(engine.transpositionTable, rootKey);
+        EXPECT_LE(entry.depth, lastFinished.depth)
+            << "a root entry deeper than the last finished pass, node limit " << limit;
+        if (entry.depth == lastFinished.depth && entry.depth > 0) {
+            EXPECT_EQ(entry.bound, lastFinished.bound) << "node limit " << limit;
+            EXPECT_EQ(entry.score, lastFinished.score) << "node limit " << limit;
+        }
     }
 }
 
