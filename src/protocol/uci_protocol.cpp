@@ -316,9 +316,9 @@ void UciProtocol::setOption(Tokenizer& line) {
         return true;
     };
     // Options that a running search reads (the pruning switches, the
-    // lines, the draw score, the strength) or that rebuild what it uses (the
-    // table, the threads, the weights, the book) wait until the search has
-    // ended.
+    // lines, the draw score, the strength, pondering and with it the ponder
+    // move of its answer) or that rebuild what it uses (the table, the
+    // threads, the weights, the book) wait until the search has ended.
     auto deferIfBusy = [&]() {
         if (!busy()) return false;
         stateMutex.lock();
@@ -334,7 +334,7 @@ void UciProtocol::setOption(Tokenizer& line) {
         if (deferIfBusy() || !number(n)) return;
         e.transpositionTable.resize(int(clamp64(n, 1, build::maxHashMb)));
     } else if (tokenIs(line, "Ponder")) {
-        if (!flag(on)) return;
+        if (deferIfBusy() || !flag(on)) return;
         e.ponderAllowed = on;
         e.ponderEnabled = on ? 1 : 0;
         if (!on) e.ponderSearch = false;
