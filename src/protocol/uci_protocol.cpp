@@ -145,17 +145,34 @@ void UciProtocol::countMoves(Tokenizer& line) {
 
 void UciProtocol::go(Tokenizer& line) {
     Engine& e = host;
-    // Options set during the last search take effect before the next one;
-    // the previous search may still be returning after its answer.
-    if (!deferredLines.empty() && !searchOpen()) {
-        while (e.searchActive()) usleep(200);
-        applyDeferredOptions();
+    // Without the input thread, Engine::startSearch runs the search on this
+    // thread, unless one is in hand here already.
+    const bool searchesHere = e.settings.useInputThread == 0;
+    if (searchesHere && e.searchActive()) {
+        // Read inside the search's own poll: the search ends and answers
+        // first, and this "go" waits for it to return, behind the lines that
+        // already wait, so that the options set during that search apply to
+        // this one. Its limits must not reach the ending search either: an
+        // analysis that took them would play its move into the game.
+        interruptSearch(Stopped);
+        stateMutex.lock();
+        deferredLines.push_back(line.lineStart);
+        stateMutex.unlock();
+        return;
     }
 
     // A "go" while a search runs (without waiting for its answer) ends that
     // search first: two requests must never merge into one search, or one
     // "go" would stay unanswered.
     if (searchOpen()) interruptSearch(Stopped);
+
+    // Options set during the last search take effect before the next one,
+    // also when this "go" is what ended it; the previous search may still be
+    // returning after its answer.
+    if (!deferredLines.empty()) {
+        while (e.searchActive()) usleep(200);
+        applyDeferredOptions();
+    }
 
     // Each "go" names all of its limits: nothing carries over from the one
     // before, and every limit named applies.
@@ -234,6 +251,9 @@ void UciProtocol::go(Tokenizer& line) {
     resultWithheld = false;  // a new search: the GUI has moved on
     stateMutex.unlock();
     e.startSearch(e.pondering);
+    // The search has run on this thread by now; what waited for its end
+    // comes before the next line is read.
+    if (searchesHere) serveWaitingLines();
 }
 
 void UciProtocol::position(Tokenizer& line) {
@@ -304,9 +324,9 @@ void UciProtocol::setOption(Tokenizer& line) {
         return true;
     };
     // Options that a running search reads (the pruning switches, the
-    // lines, the draw score, the strength) or that rebuild what it uses (the
-    // table, the threads, the weights, the book) wait until the search has
-    // ended.
+    // lines, the draw score, the strength, pondering and with it the ponder
+    // move of its answer) or that rebuild what it uses (the table, the
+    // threads, the weights, the book) wait until the search has ended.
     auto deferIfBusy = [&]() {
         if (!busy()) return false;
         stateMutex.lock();
@@ -322,7 +342,7 @@ void UciProtocol::setOption(Tokenizer& line) {
         if (deferIfBusy() || !number(n)) return;
         e.transpositionTable.resize(int(clamp64(n, 1, build::maxHashMb)));
     } else if (tokenIs(line, "Ponder")) {
-        if (!flag(on)) return;
+        if (deferIfBusy() || !flag(on)) return;
         e.ponderAllowed = on;
         e.ponderEnabled = on ? 1 : 0;
         if (!on) e.ponderSearch = false;
@@ -391,9 +411,21 @@ void UciProtocol::applyDeferredOptions() {
     for (const std::string& text : lines) {
         Tokenizer line(text.c_str(), ' ');
         if (!line.next()) continue;
-        if (tokenIs(line, "position")) position(line);
+        if (tokenIs(line, "go")) go(line);
+        else if (tokenIs(line, "position")) position(line);
         else setOption(line);
     }
+}
+
+void UciProtocol::serveWaitingLines() {
+    // A "go" among them runs its search from here, and lines read during
+    // that search wait again: the outermost call serves them all in turn, so
+    // that searches started one after another do not nest on the stack.
+    if (servingWaitingLines) return;
+    servingWaitingLines = true;
+    while (!deferredLines.empty() && !host.quitRequested.load() && !busy())
+        applyDeferredOptions();
+    servingWaitingLines = false;
 }
 
 void UciProtocol::interruptSearch(StopState state) {

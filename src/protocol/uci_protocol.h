@@ -46,8 +46,10 @@ private:
     bool hitReceived = false;    // a "ponderhit" arrived for the open search
     bool resultWithheld = false; // a ponder search finished; its answer waits
     // Lines that wait for the search's end, in order: setoption lines, and
-    // without the input thread the position lines read during a search.
+    // without the input thread the position and go lines read during a
+    // search.
     std::vector<std::string> deferredLines;
+    bool servingWaitingLines = false;  // without the input thread only
     std::unique_ptr<PawnHashTable> evalPawnHash;
 
     void go(Tokenizer& line);
@@ -65,6 +67,9 @@ private:
     // search uses must wait.
     bool busy();
     void applyDeferredOptions();
+    // Without the input thread: the lines that waited for the search that
+    // has just returned on this thread.
+    void serveWaitingLines();
     // Sets the stop state until the open search has ended. With the input
     // thread, a search being handed over resets the stop state when it
     // starts, so the stop is repeated until the answer has come.

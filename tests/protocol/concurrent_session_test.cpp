@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <random>
+#include <regex>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -136,33 +137,108 @@ TEST(ConcurrentProtocolSessions, UciStopPonderhitAndQuitAtRandomMoments) {
 }
 
 // Options that the search threads read, set during a search with several
-// threads: each waits for the search's end and then takes effect, in order.
-// With and without the input thread.
+// threads: each waits for the search's end, and the very next search runs
+// with it, whether that search's "go" follows "stop" or is itself what ends
+// the search. With and without the input thread.
+struct SearchOutput {
+    std::vector<std::string> lines;  // up to the answer
+    std::string answer;              // the "bestmove" line
+    long long elapsedMs = 0;         // from its start to its answer (the next search only)
+};
+
+// The number after `word` in an "info" line; -1 when there is none.
+long long numberAfter(const std::string& line, const std::string& word) {
+    const size_t at = line.find(" " + word + " ");
+    if (at == std::string::npos) return -1;
+    return std::atoll(line.c_str() + at + word.size() + 2);
+}
+
+// The node count reported at `depth`; -1 when that depth was not reported.
+long long nodesAtDepth(const SearchOutput& search, int depth) {
+    for (const std::string& line : search.lines)
+        if (line.rfind("info depth " + std::to_string(depth) + " ", 0) == 0)
+            return numberAfter(line, "nodes");
+    return -1;
+}
+
+std::string lastInfoLine(const SearchOutput& search) {
+    for (auto it = search.lines.rbegin(); it != search.lines.rend(); ++it)
+        if (it->rfind("info ", 0) == 0) return *it;
+    return "";
+}
+
 struct OptionDuringSearchCase {
     const char* name;
-    std::vector<std::string> options;  // sent while the search runs
-    const char* effect;  // a log line that shows the effect after the answer; nullptr: none
+    const char* position;              // of both searches: "startpos" or "fen ..."
+    std::vector<std::string> options;  // sent while the first search runs
+    const char* nextGo;                // the search that must run with them
+    // Shows the options at work in the next search, against the first one.
+    void (*expectEffect)(const SearchOutput& first, const SearchOutput& next);
 };
 
 const OptionDuringSearchCase optionDuringSearchCases[] = {
     {"Strength",
+     "startpos",
      {"setoption name UCI_LimitStrength value true", "setoption name UCI_Elo value 1500"},
-     "using reduced strength : 1500 ELO"},
+     "go nodes 150000",
+     [](const SearchOutput&, const SearchOutput& next) {
+         // 150,000 nodes at 1500 Elo's 150,000 nodes a second take a second;
+         // at full speed a small part of it.
+         EXPECT_GE(next.elapsedMs, 500) << joinLines(next.lines);
+     }},
     {"PruningSwitches",
-     {"setoption name NullMovePruning value false", "setoption name LateMoveReduction value false"},
-     nullptr},
-    {"Lines", {"setoption name MultiPV value 3"}, ">> info multipv 3 "},
-    {"DrawScore", {"setoption name DrawScore value 50"}, nullptr},
+     "startpos",
+     // Both searches start from an empty table, so that their node counts
+     // compare.
+     {"setoption name NullMovePruning value false", "setoption name LateMoveReduction value false",
+      "setoption name Clear Hash"},
+     "go depth 7",
+     [](const SearchOutput& first, const SearchOutput& next) {
+         const long long pruned = nodesAtDepth(first, 7);
+         const long long full = nodesAtDepth(next, 7);
+         ASSERT_GT(pruned, 0) << joinLines(first.lines);
+         // About twelve times as many without either pruning.
+         EXPECT_GT(full, 4 * pruned) << joinLines(next.lines);
+     }},
+    {"Lines",
+     "startpos",
+     {"setoption name MultiPV value 3"},
+     "go depth 4",
+     [](const SearchOutput&, const SearchOutput& next) {
+         EXPECT_EQ(countMatching(next.lines, "^info multipv 3 depth 4 "), 1) << joinLines(next.lines);
+     }},
+    {"DrawScore",
+     // Taking the rook leaves bare kings: every other move loses, so the
+     // score of the search is the draw score.
+     "fen k7/8/8/8/8/8/4r3/4K3 w - - 0 1",
+     {"setoption name DrawScore value 50"},
+     "go depth 7",
+     [](const SearchOutput& first, const SearchOutput& next) {
+         EXPECT_NE(lastInfoLine(first).find(" score cp 0 "), std::string::npos)
+             << joinLines(first.lines);
+         EXPECT_TRUE(std::regex_search(lastInfoLine(next), std::regex(" score cp -?50 ")))
+             << joinLines(next.lines);
+     }},
+    {"Ponder",
+     "startpos",
+     {"setoption name Ponder value true"},
+     "go depth 4",
+     [](const SearchOutput& first, const SearchOutput& next) {
+         EXPECT_EQ(first.answer.find(" ponder "), std::string::npos) << first.answer;
+         EXPECT_TRUE(std::regex_search(next.answer, std::regex("^bestmove \\S+ ponder \\S+$")))
+             << next.answer;
+     }},
 };
 
 void PrintTo(const OptionDuringSearchCase& c, std::ostream* out) { *out << c.name; }
 
 class ConcurrentUciOptions
-    : public testing::TestWithParam<std::tuple<OptionDuringSearchCase, bool>> {};
+    : public testing::TestWithParam<std::tuple<OptionDuringSearchCase, bool, bool>> {};
 
-TEST_P(ConcurrentUciOptions, SetDuringASearchTheyWaitForItsEnd) {
+TEST_P(ConcurrentUciOptions, SetDuringASearchTheyWaitForItsEndAndApplyToTheNext) {
     const OptionDuringSearchCase& c = std::get<0>(GetParam());
     const bool inputThread = std::get<1>(GetParam());
+    const bool stopFirst = std::get<2>(GetParam());
     TempDir dir;
     dir.write("vorlix.ini", std::string("LogLevel=127\nHash=4\n") +
                                 (inputThread ? "" : "UseInputThread=0\n"));
@@ -171,20 +247,52 @@ TEST_P(ConcurrentUciOptions, SetDuringASearchTheyWaitForItsEnd) {
     ASSERT_TRUE(engine.started());
     engine.send("uci");
     engine.send("setoption name Threads value 3");
-    engine.send("position startpos");
+    engine.send(std::string("position ") + c.position);
     engine.send("go infinite");
-    ASSERT_TRUE(engine.waitFor("^info depth 4 ", answerTimeoutMs)) << sanitizer.reports();
-    for (const std::string& option : c.options) engine.send(option);
-    engine.send("isready");
-    ASSERT_TRUE(engine.waitFor("^readyok$", answerTimeoutMs)) << sanitizer.reports();
+    SearchOutput first, next;
+    std::string line;
+    ASSERT_TRUE(engine.waitFor("^info depth 7 ", answerTimeoutMs, &first.lines, &line))
+        << sanitizer.reports();
+    first.lines.push_back(line);
+    // Deeper, the search reports less often: between the options and its end
+    // it writes nothing, so it shares no lock with the commands' thread that
+    // would hide a race from the thread sanitizer.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    engine.send("stop");
-    ASSERT_TRUE(engine.waitFor("^bestmove ", answerTimeoutMs)) << sanitizer.reports();
-    engine.send("go depth 4");
-    ASSERT_TRUE(engine.waitFor("^bestmove ", answerTimeoutMs)) << sanitizer.reports();
+    // The search can only end by the command that follows them, so they are
+    // read while it runs.
+    for (const std::string& option : c.options) engine.send(option);
+    auto nextStarted = std::chrono::steady_clock::now();
+    if (stopFirst) {
+        engine.send("stop");
+        ASSERT_TRUE(engine.waitFor("^bestmove ", answerTimeoutMs, &first.lines, &first.answer))
+            << sanitizer.reports();
+        nextStarted = std::chrono::steady_clock::now();
+        engine.send(c.nextGo);
+    } else {
+        // The "go" ends the search that runs; the next one starts after its
+        // answer.
+        engine.send(c.nextGo);
+        ASSERT_TRUE(engine.waitFor("^bestmove ", answerTimeoutMs, &first.lines, &first.answer))
+            << sanitizer.reports();
+        nextStarted = std::chrono::steady_clock::now();
+    }
+    ASSERT_TRUE(engine.waitFor("^bestmove ", answerTimeoutMs, &next.lines, &next.answer))
+        << sanitizer.reports() << joinLines(engine.transcript);
+    next.elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                         std::chrono::steady_clock::now() - nextStarted)
+                         .count();
     engine.send("quit");
     EXPECT_EQ(engine.waitExit(answerTimeoutMs), 0) << sanitizer.reports();
     EXPECT_EQ(sanitizer.reports(), "");
+
+    // The next search answers for the position the GUI set: the search that
+    // ended before it played no move into the game.
+    Referee referee;
+    if (c.position[0] == 'f') {
+        ASSERT_TRUE(referee.setFen(c.position + 4));
+    }
+    const std::string move = next.answer.substr(9, next.answer.find(' ', 9) - 9);
+    EXPECT_TRUE(referee.isLegal(move)) << next.answer << "\n" << joinLines(engine.transcript);
 
     const std::string log = dir.read("logfile.txt");
     const size_t answered = log.find(">> bestmove");
@@ -194,19 +302,16 @@ TEST_P(ConcurrentUciOptions, SetDuringASearchTheyWaitForItsEnd) {
         ASSERT_NE(deferred, std::string::npos) << option << "\n" << log;
         EXPECT_LT(deferred, answered) << option;
     }
-    if (c.effect) {
-        const size_t effect = log.find(c.effect);
-        ASSERT_NE(effect, std::string::npos) << log;
-        EXPECT_GT(effect, answered);
-    }
+    c.expectEffect(first, next);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Options, ConcurrentUciOptions,
-    testing::Combine(testing::ValuesIn(optionDuringSearchCases), testing::Bool()),
-    [](const testing::TestParamInfo<std::tuple<OptionDuringSearchCase, bool>>& info) {
+    testing::Combine(testing::ValuesIn(optionDuringSearchCases), testing::Bool(), testing::Bool()),
+    [](const testing::TestParamInfo<std::tuple<OptionDuringSearchCase, bool, bool>>& info) {
         return std::string(std::get<0>(info.param).name) +
-               (std::get<1>(info.param) ? "WithInputThread" : "WithoutInputThread");
+               (std::get<1>(info.param) ? "WithInputThread" : "WithoutInputThread") +
+               (std::get<2>(info.param) ? "NextGoAfterStop" : "NextGoEndsTheSearch");
     });
 
 TEST(ConcurrentProtocolSessions, XBoardMovesMoveNowAndQuitAtRandomMoments) {
