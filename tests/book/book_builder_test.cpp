@@ -503,7 +503,7 @@ enum class Runner { Caller, Unprivileged };
 
 struct OutputCase {
     const char* name;
-    bool needsRoot;         // to make a device node
+    bool needsRoot;         // to make a device node or another user's file
     Runner runner;          // Unprivileged: as unprivilegedId when the caller is root, else as the caller
     mode_t workMode;        // of the directory that holds the files
     void (*setup)(const Scene&);
@@ -603,6 +603,17 @@ const OutputCase outputCases[] = {
      [](const Scene& s) { giveToUnprivilegedUser(s.write("book.bin", earlierBook)); },
      "games.pgn", "book.bin", 0, "", "",
      [](const Scene& s) { EXPECT_TRUE(isTheNewBook(book_test::readFileBytes(s.file("book.bin")))); }},
+    // The directory lets no one replace another user's file, and the book
+    // may still be written.
+    {"OthersBookInAStickyDirectory", true, Runner::Unprivileged, 01777,
+     [](const Scene& s) { ASSERT_EQ(chmod(s.write("book.bin", earlierBook).c_str(), 0666), 0); },
+     "games.pgn", "book.bin", 0, "", "",
+     [](const Scene& s) {
+         EXPECT_TRUE(isTheNewBook(book_test::readFileBytes(s.file("book.bin"))));
+         const struct stat book = lstatOf(s.file("book.bin"));
+         EXPECT_EQ(book.st_uid, 0u);
+         EXPECT_EQ(book.st_mode & 07777, 0666u);
+     }},
     {"LongFileName", false, Runner::Caller, 0755, [](const Scene&) {},
      "games.pgn", longName.c_str(), 0, "", longName.c_str(),
      [](const Scene& s) { EXPECT_TRUE(isTheNewBook(book_test::readFileBytes(s.file(longName)))); }},
@@ -655,7 +666,7 @@ TEST_P(BookOutputFile, IsWrittenOrRefusedAsItsKindAsks) {
     const OutputCase& c = GetParam();
     const bool root = geteuid() == 0;
     if (c.needsRoot && !root)
-        GTEST_SKIP() << "making a device node needs root";
+        GTEST_SKIP() << "the case needs root";
     std::vector<std::string> launcher;  // words before the program's own
     if (c.runner == Runner::Unprivileged && root) {
         launcher = asUnprivilegedUser();
