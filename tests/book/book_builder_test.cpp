@@ -709,3 +709,38 @@ TEST_P(BookOutputFile, IsWrittenOrRefusedAsItsKindAsks) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, BookOutputFile, testing::ValuesIn(outputCases),
                          [](const testing::TestParamInfo<OutputCase>& info) { return info.param.name; });
+
+// Files of the kernel's own file systems look like regular files: the book
+// is refused there before anything is opened for writing. Only files that
+// no write could change are named (an attribute without a write operation,
+// another process's name, new names where the kernel makes no files), so
+// that even a fault here changes nothing.
+TEST(BookOnAKernelFileSystem, IsRefusedAndLeftUntouched) {
+    book_test::ensureTables();
+    tools_test::TempDir base;
+    const std::string games = base.file("games.pgn");
+    std::ofstream(games, std::ios::binary) << shortGames;
+    const std::string process = "/proc/" + std::to_string(getpid());
+    struct KernelCase {
+        std::string book;
+        bool exists;
+    };
+    std::vector<KernelCase> cases = {{process + "/comm", true}, {process + "/vorlix-book.bin", false}};
+    if (access("/sys/devices/system/cpu/possible", R_OK) == 0) {
+        cases.push_back({"/sys/devices/system/cpu/possible", true});
+        cases.push_back({"/sys/devices/system/cpu/vorlix-book.bin", false});
+    }
+    for (const KernelCase& c : cases) {
+        const std::string before = c.exists ? book_test::readFileBytes(c.book) : "";
+        const tools_test::ProgramRun run = tools_test::runProgram(
+            programPath(), {"-buildbook", games, c.book, "10", "1"}, base.path(), 30);
+        EXPECT_FALSE(run.timedOut) << c.book;
+        EXPECT_EQ(run.exitStatus, 1) << c.book;
+        EXPECT_EQ(run.errors, "build opening book : cannot write " + c.book + " (on a kernel file system)\n");
+        EXPECT_EQ(run.output, "") << c.book;
+        EXPECT_EQ(book_test::fileExists(c.book), c.exists) << c.book;
+        if (c.exists) {
+            EXPECT_EQ(book_test::readFileBytes(c.book), before) << c.book;
+        }
+    }
+}
