@@ -153,11 +153,21 @@ bool writeBookFile(const std::string& path, const BookEntry* entries, int32_t co
         FILE* file = openBookDestination(target, created);
         int error = file == nullptr ? errno : writeEntries(file, entries, count);
         if (!created.empty()) {
-            if (error == 0 && rename(created.c_str(), target.path.c_str()) != 0)
-                error = errno;
+            const bool replaced = error == 0 && rename(created.c_str(), target.path.c_str()) == 0;
+            const int renameError = error == 0 && !replaced ? errno : 0;
             // Only the file made here goes; whatever the path named stays as it was.
-            if (error != 0)
+            if (!replaced)
                 unlink(created.c_str());
+            // A file the user may write but not replace (another user's, in a
+            // directory with the sticky bit) is written over in place, as when
+            // its directory takes no new file.
+            if (renameError != 0) {
+                error = renameError;
+                if (target.exists && (error == EPERM || error == EACCES || error == EBUSY)) {
+                    FILE* inPlace = openInPlace(target.path);
+                    error = inPlace == nullptr ? errno : writeEntries(inPlace, entries, count);
+                }
+            }
         }
         ok = error == 0;
         if (!ok)

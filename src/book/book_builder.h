@@ -47,7 +47,8 @@ private:
 // file `path` names (through its symbolic links): into a new file beside it,
 // which takes its place, its owner and its permission bits only once every
 // write and the close have succeeded; or over the file in place, when it has
-// further hard links or its directory takes no new file. A path naming
+// further hard links, its directory takes no new file, or it may be written
+// but not replaced (another user's, in a sticky directory). A path naming
 // anything else than a regular file, or a file the user may not write, is
 // refused and left as it is. False, with the new file removed, a message
 // logged and what failed in *failure (when given), when anything fails; the

@@ -1,5 +1,6 @@
 #include "book/pgn_reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -73,6 +74,9 @@ PgnReader::PgnReader(const std::string& pgnPath, PgnHandler& eventHandler)
 void PgnReader::reset() {
     game.clear();
     token.clear();
+    // Room for the longest text kept (a tag's: its name, then the value with
+    // a blank and two quotes), taken once: no element grows it.
+    token.reserve(2 * textLength + 3);
     errorFlag = false;
     side = White;
     commentCount = 0;
@@ -137,7 +141,7 @@ void PgnReader::feed(unsigned char byte) {
     // A tag pair stands on one line: a value whose closing quote is missing
     // ends with its line instead of swallowing the games after it.
     if (lineBreak && mode == TagText && quoted) {
-        token.push_back('"');
+        storeTagChar('"');
         finishTag();
         mode = Dispatch;
         return;
@@ -185,6 +189,7 @@ bool PgnReader::onChar(char c) {
             quoted = false;
             escaped = false;
             tagNameLength = 0;
+            tagTextCut = false;
             token.clear();
             elementLine = line;
             break;
@@ -225,8 +230,21 @@ void PgnReader::onTagChar(char c) {
         if (tagNameLength == 0)
             tagNameLength = token.size();
     }
-    token.push_back(c);
+    storeTagChar(c);
     atElementStart = false;
+}
+
+// The name keeps textLength characters; after it, the blank and the opening
+// quote, textLength characters of the value and the closing quote are kept.
+void PgnReader::storeTagChar(char c) {
+    if (tagNameLength == 0) {
+        if (token.size() < textLength)
+            token.push_back(c);
+    } else if (token.size() - tagNameLength < textLength + 3) {
+        token.push_back(c);
+    } else {
+        tagTextCut = true;
+    }
 }
 
 bool PgnReader::hasTag(const std::string& name) const {
@@ -246,10 +264,11 @@ void PgnReader::finishTag() {
         tag.name = token.substr(0, tagNameLength);
         // The value lies between the blank plus opening quote and the last
         // character (the closing quote); a shorter tag has an empty value.
+        // A value cut short has lost its closing quote with the rest.
         size_t start = tagNameLength + 2;
-        size_t end = token.size() - 1;
+        size_t end = tagTextCut ? token.size() : token.size() - 1;
         if (end > start)
-            tag.value = token.substr(start, end - start);
+            tag.value = token.substr(start, std::min(end - start, textLength));
     }
     // A tag section holds each name once: a repeated name opens the section
     // of the next game, and the game before it had no move text.
@@ -257,7 +276,8 @@ void PgnReader::finishTag() {
         endOfTags();
         closeGame();
     }
-    game.tags.push_back(tag);
+    if (game.tags.size() < tagLimit)
+        game.tags.push_back(tag);
     handler->onTag(*this, tag.name, tag.value);
 }
 
@@ -269,7 +289,8 @@ void PgnReader::onCommentChar(char c) {
     }
     if (c == ' ' && atElementStart)
         return;
-    token.push_back(c);
+    if (token.size() < textLength)
+        token.push_back(c);
     atElementStart = false;
 }
 
@@ -307,7 +328,7 @@ void PgnReader::onMoveTextChar(char c) {
             onChar(c);
             break;
         default:
-            if (token.size() < moveTextLength)
+            if (token.size() < textLength)
                 token.push_back(c);
             break;
     }

@@ -17,7 +17,7 @@ struct PgnTag {
 
 struct PgnMoveToken {
     // The SAN text as written, move number removed; a move-text token keeps
-    // at most PgnReader::moveTextLength characters.
+    // at most PgnReader::textLength characters.
     std::string san;
     int16_t comment = 0;  // 1-based index into the game's comments, 0 for none
     uint8_t nags[4] = {0, 0, 0, 0};  // NAGs after the move; 0 marks a free slot
@@ -40,14 +40,22 @@ public:
     enum Mode { Dispatch, TagText, CommentText, MoveText };
 
     static constexpr size_t readBlockSize = 4096;
-    // Characters kept of a move-text token: far more than any move, move
-    // number, NAG or result takes, so that a file without blanks does not
-    // become one token as long as the file.
-    static constexpr size_t moveTextLength = 1023;
+    // Characters kept of a move-text token, a comment, a tag name and a tag
+    // value: far more than any move, move number, NAG, result or FEN takes.
+    // The rest of a longer text is read and skipped, so that what the reader
+    // holds does not grow with the file: a file without blanks, a comment
+    // whose brace never closes or a tag value as long as the file each take
+    // no more than this.
+    static constexpr size_t textLength = 1023;
+    // Tags a game keeps (far more than any real game has); those after them
+    // are reported but neither kept nor checked for a repeated name.
+    static constexpr size_t tagLimit = 64;
 
     std::string path;
     PgnGame game;
-    std::string token;   // text of the current tag, comment or move token
+    // Text of the current tag, comment or move token, at most textLength
+    // characters of each part (of a tag: the name, and the rest after it).
+    std::string token;
     int line = 0;        // line counter, from 0
     int elementLine = 0; // line where the current element began
     bool inTagSection = false;
@@ -63,6 +71,7 @@ public:
     bool quoted = false;
     bool escaped = false;  // a backslash inside a quoted tag value
     size_t tagNameLength = 0;
+    bool tagTextCut = false;  // characters after the tag name were skipped
     int gameNumber = 0;  // games closed so far; the first game is game 0
     // Main-line moves a game keeps. Those after them are read, so that the
     // game still ends where it does, but neither stored nor resolved, and
@@ -96,6 +105,7 @@ private:
     void feed(unsigned char byte);
     bool onChar(char c);
     void onTagChar(char c);
+    void storeTagChar(char c);
     void onCommentChar(char c);
     void onMoveTextChar(char c);
     void startGameIfNeeded();

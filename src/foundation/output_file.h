@@ -2,8 +2,10 @@
 // The file a tool is about to write, looked at before anything is written:
 // symbolic links are followed to the file they name, and a path naming
 // something other than a regular file (a device, a FIFO, a socket, a
-// directory) or a file the user may not write is refused, so that a wrong
-// argument is reported instead of replacing what the path names.
+// directory), a file of the kernel's own file systems (/proc, /sys and the
+// like, for an existing file or a new one) or a file the user may not write
+// is refused, so that a wrong argument is reported instead of replacing what
+// the path names.
 
 #include <cstdint>
 #include <string>
@@ -25,8 +27,9 @@ struct OutputFile {
 
 // Finds the file that writing to `path` would replace. False, with the
 // reason in `refusal` (the system's text for the error where there is one),
-// when it exists and is not a regular file the user may write, or when a
-// link on the way cannot be read.
+// when it exists and is not a regular file the user may write, when it or
+// the directory of a new one is on a kernel file system, or when a link on
+// the way cannot be read.
 bool findOutputFile(const std::string& path, OutputFile& file, std::string& refusal);
 
 // The directory part of a path, with its final slash ("" for a bare name),

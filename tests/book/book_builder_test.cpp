@@ -503,7 +503,7 @@ enum class Runner { Caller, Unprivileged };
 
 struct OutputCase {
     const char* name;
-    bool needsRoot;         // to make a device node
+    bool needsRoot;         // to make a device node or another user's file
     Runner runner;          // Unprivileged: as unprivilegedId when the caller is root, else as the caller
     mode_t workMode;        // of the directory that holds the files
     void (*setup)(const Scene&);
@@ -603,6 +603,17 @@ const OutputCase outputCases[] = {
      [](const Scene& s) { giveToUnprivilegedUser(s.write("book.bin", earlierBook)); },
      "games.pgn", "book.bin", 0, "", "",
      [](const Scene& s) { EXPECT_TRUE(isTheNewBook(book_test::readFileBytes(s.file("book.bin")))); }},
+    // The directory lets no one replace another user's file, and the book
+    // may still be written.
+    {"OthersBookInAStickyDirectory", true, Runner::Unprivileged, 01777,
+     [](const Scene& s) { ASSERT_EQ(chmod(s.write("book.bin", earlierBook).c_str(), 0666), 0); },
+     "games.pgn", "book.bin", 0, "", "",
+     [](const Scene& s) {
+         EXPECT_TRUE(isTheNewBook(book_test::readFileBytes(s.file("book.bin"))));
+         const struct stat book = lstatOf(s.file("book.bin"));
+         EXPECT_EQ(book.st_uid, 0u);
+         EXPECT_EQ(book.st_mode & 07777, 0666u);
+     }},
     {"LongFileName", false, Runner::Caller, 0755, [](const Scene&) {},
      "games.pgn", longName.c_str(), 0, "", longName.c_str(),
      [](const Scene& s) { EXPECT_TRUE(isTheNewBook(book_test::readFileBytes(s.file(longName)))); }},
@@ -655,7 +666,7 @@ TEST_P(BookOutputFile, IsWrittenOrRefusedAsItsKindAsks) {
     const OutputCase& c = GetParam();
     const bool root = geteuid() == 0;
     if (c.needsRoot && !root)
-        GTEST_SKIP() << "making a device node needs root";
+        GTEST_SKIP() << "the case needs root";
     std::vector<std::string> launcher;  // words before the program's own
     if (c.runner == Runner::Unprivileged && root) {
         launcher = asUnprivilegedUser();
@@ -698,3 +709,38 @@ TEST_P(BookOutputFile, IsWrittenOrRefusedAsItsKindAsks) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, BookOutputFile, testing::ValuesIn(outputCases),
                          [](const testing::TestParamInfo<OutputCase>& info) { return info.param.name; });
+
+// Files of the kernel's own file systems look like regular files: the book
+// is refused there before anything is opened for writing. Only files that
+// no write could change are named (an attribute without a write operation,
+// another process's name, new names where the kernel makes no files), so
+// that even a fault here changes nothing.
+TEST(BookOnAKernelFileSystem, IsRefusedAndLeftUntouched) {
+    book_test::ensureTables();
+    tools_test::TempDir base;
+    const std::string games = base.file("games.pgn");
+    std::ofstream(games, std::ios::binary) << shortGames;
+    const std::string process = "/proc/" + std::to_string(getpid());
+    struct KernelCase {
+        std::string book;
+        bool exists;
+    };
+    std::vector<KernelCase> cases = {{process + "/comm", true}, {process + "/vorlix-book.bin", false}};
+    if (access("/sys/devices/system/cpu/possible", R_OK) == 0) {
+        cases.push_back({"/sys/devices/system/cpu/possible", true});
+        cases.push_back({"/sys/devices/system/cpu/vorlix-book.bin", false});
+    }
+    for (const KernelCase& c : cases) {
+        const std::string before = c.exists ? book_test::readFileBytes(c.book) : "";
+        const tools_test::ProgramRun run = tools_test::runProgram(
+            programPath(), {"-buildbook", games, c.book, "10", "1"}, base.path(), 30);
+        EXPECT_FALSE(run.timedOut) << c.book;
+        EXPECT_EQ(run.exitStatus, 1) << c.book;
+        EXPECT_EQ(run.errors, "build opening book : cannot write " + c.book + " (on a kernel file system)\n");
+        EXPECT_EQ(run.output, "") << c.book;
+        EXPECT_EQ(book_test::fileExists(c.book), c.exists) << c.book;
+        if (c.exists) {
+            EXPECT_EQ(book_test::readFileBytes(c.book), before) << c.book;
+        }
+    }
+}

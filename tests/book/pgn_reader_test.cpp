@@ -78,7 +78,6 @@ TEST(PgnReader, TagValues) {
         {"[Ab \"\"]", "Ab", ""},
         {"[  White \"Far away\"]", "White", "Far away"},
     };
-    std::string longValue(3000, 'v');
     for (const TagCase& c : cases) {
         RecordingHandler handler;
         ASSERT_TRUE(readPgnText("tag", std::string(c.text) + "\n1. e4 *\n", handler));
@@ -87,10 +86,6 @@ TEST(PgnReader, TagValues) {
         EXPECT_EQ(handler.tags[0].second, c.value) << c.text;
         EXPECT_EQ(handler.games.at(0).moves.size(), 1u) << c.text;
     }
-    RecordingHandler handler;
-    ASSERT_TRUE(readPgnText("longtag", "[Event \"" + longValue + "\"]\n*\n", handler));
-    ASSERT_EQ(handler.tags.size(), 1u);
-    EXPECT_EQ(handler.tags[0].second, longValue);
 }
 
 TEST(PgnReader, MoveNumbersVariationsAndResults) {
@@ -512,4 +507,133 @@ TEST(PgnReader, AGameKeepsOnlyTheMovesItsHandlerAsksFor) {
     EXPECT_LE(handler.mostTokenCapacity, 4u);
     EXPECT_LE(handler.mostComments, 3u);
     EXPECT_LT(handler.mostTextCapacity, 4096u);
+}
+
+namespace {
+
+// Measures, at every event, the longest text the handler is given and the
+// most room the reader's own text takes.
+class TextMeasuringHandler : public RecordingHandler {
+public:
+    size_t longestText = 0;
+    size_t mostTextCapacity = 0;
+    size_t mostTags = 0;
+
+    void onComment(PgnReader& reader, const std::string& text) override {
+        measure(reader, text);
+        RecordingHandler::onComment(reader, text);
+    }
+    void onTag(PgnReader& reader, const std::string& name, const std::string& value) override {
+        measure(reader, name);
+        measure(reader, value);
+        mostTags = std::max(mostTags, reader.game.tags.size());
+        RecordingHandler::onTag(reader, name, value);
+    }
+    void onMove(PgnReader& reader, const PgnMoveToken& token, Move move,
+                const char* comment) override {
+        measure(reader, token.san);
+        if (comment != nullptr)
+            measure(reader, comment);
+        RecordingHandler::onMove(reader, token, move, comment);
+    }
+    void onNag(PgnReader& reader, int nag) override {
+        measure(reader, "");
+        RecordingHandler::onNag(reader, nag);
+    }
+    void gameEnd(PgnReader& reader) override {
+        measure(reader, "");
+        for (const std::string& comment : reader.game.comments)
+            mostTextCapacity = std::max(mostTextCapacity, comment.capacity());
+        mostTags = std::max(mostTags, reader.game.tags.size());
+        RecordingHandler::gameEnd(reader);
+    }
+    void endFile(PgnReader& reader) override {
+        measure(reader, "");
+        RecordingHandler::endFile(reader);
+    }
+
+private:
+    void measure(PgnReader& reader, const std::string& text) {
+        longestText = std::max(longestText, text.size());
+        mostTextCapacity = std::max(mostTextCapacity, reader.token.capacity());
+    }
+};
+
+}  // namespace
+
+// A comment, tag or token as long as the file keeps its first characters:
+// the reader holds no more of it whatever its length, and the games around
+// it read as they would without it.
+TEST(PgnReader, LongTextsKeepTheirFirstCharacters) {
+    const size_t kept = PgnReader::textLength;
+    const std::string longText(300000, 'a');
+    const std::string keptText(kept, 'a');
+    const std::string next = "\n[Event \"B\"]\n[Result \"0-1\"]\n\n1. d4 {reply} d5 0-1\n";
+    struct LongCase {
+        const char* name;
+        std::string pgn;           // the first game
+        std::string comment;       // what e4 refers to, "-" for none
+        std::pair<std::string, std::string> tag;  // the first tag reported
+        size_t firstGameMoves;
+    };
+    const LongCase cases[] = {
+        {"Comment", "[Event \"A\"]\n\n1. e4 {" + longText + "} e5 1-0\n", keptText, {"Event", "A"}, 2},
+        // The rest of the file is the comment.
+        {"UnclosedComment", "[Event \"A\"]\n\n1. e4 e5 {" + longText, "-", {"Event", "A"}, 2},
+        {"CommentOfTwoParts", "[Event \"A\"]\n\n1. e4 { " + longText + " b} e5 1-0\n", keptText,
+         {"Event", "A"}, 2},
+        {"VariationComment", "[Event \"A\"]\n\n1. e4 (1. d4 {" + longText + "} d5) e5 1-0\n", keptText,
+         {"Event", "A"}, 2},
+        {"TagValue", "[Event \"" + longText + "\"]\n\n1. e4 e5 1-0\n", "-", {"Event", keptText}, 2},
+        {"TagValueEscapes", "[Event \"" + longText + "\\\"\\\\\"]\n\n1. e4 e5 1-0\n", "-",
+         {"Event", keptText}, 2},
+        {"UnclosedTagValue", "[Event \"" + longText + "\n\n1. e4 e5 1-0\n", "-", {"Event", keptText}, 2},
+        {"TagName", "[" + longText + " \"x\"]\n\n1. e4 e5 1-0\n", "-", {keptText, "x"}, 2},
+        {"TagNameAlone", "[" + longText + "]\n\n1. e4 e5 1-0\n", "-", {keptText, ""}, 2},
+        {"MoveToken", "[Event \"A\"]\n\n1. e4 " + longText + " e5 1-0\n", "-", {"Event", "A"}, 1},
+        {"Nag", "[Event \"A\"]\n\n1. e4 $" + std::string(300000, '1') + " e5 1-0\n", "-",
+         {"Event", "A"}, 2},
+    };
+    for (const LongCase& c : cases) {
+        const bool commentToTheEnd = c.name == std::string("UnclosedComment");
+        TextMeasuringHandler handler;
+        ASSERT_TRUE(readPgnText("long", commentToTheEnd ? c.pgn : c.pgn + next, handler)) << c.name;
+        EXPECT_LE(handler.longestText, kept) << c.name;
+        // The text's room is taken once, for the longest text kept: a tag's
+        // name and value with a blank and two quotes.
+        EXPECT_LE(handler.mostTextCapacity, 2 * kept + 3) << c.name;
+        ASSERT_FALSE(handler.tags.empty()) << c.name;
+        EXPECT_EQ(handler.tags[0], c.tag) << c.name;
+        ASSERT_GE(handler.games.size(), 1u) << c.name;
+        const book_test::RecordedGame& first = handler.games[0];
+        ASSERT_EQ(first.moves.size(), c.firstGameMoves) << c.name;
+        EXPECT_EQ(first.moves[0].san, "e4") << c.name;
+        EXPECT_EQ(first.moves[0].comment, c.comment) << c.name;
+        if (commentToTheEnd) {
+            EXPECT_EQ(handler.games.size(), 1u);
+            continue;
+        }
+        ASSERT_EQ(handler.games.size(), 2u) << c.name;
+        EXPECT_EQ(handler.games[1].tagsAtStart.at(1).second, "0-1") << c.name;
+        EXPECT_EQ(sansOf(handler.games[1]), (std::vector<std::string>{"d4", "d5"})) << c.name;
+        EXPECT_EQ(handler.games[1].moves[0].comment, "reply") << c.name;
+    }
+}
+
+// Tags of as many names as the file holds: a game keeps the first ones, and
+// every tag is still reported.
+TEST(PgnReader, AGameKeepsItsFirstTags) {
+    std::string tags = "[Result \"1-0\"]\n";
+    const size_t count = 5000;
+    for (size_t i = 1; i < count; ++i)
+        tags += "[T" + std::to_string(i) + " \"v\"]\n";
+    TextMeasuringHandler handler;
+    ASSERT_TRUE(readPgnText("manytags", tags + "\n1. e4 e5 1-0\n[Event \"B\"]\n1. d4 *\n", handler));
+    EXPECT_EQ(handler.mostTags, PgnReader::tagLimit);
+    EXPECT_EQ(handler.tags.size(), count + 1);
+    ASSERT_EQ(handler.games.size(), 2u);
+    EXPECT_EQ(handler.games[0].tagsAtStart.size(), PgnReader::tagLimit);
+    EXPECT_EQ(handler.games[0].tagsAtStart[0].second, "1-0");
+    EXPECT_EQ(sansOf(handler.games[0]), (std::vector<std::string>{"e4", "e5"}));
+    EXPECT_EQ(sansOf(handler.games[1]), (std::vector<std::string>{"d4"}));
 }
