@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = fuzz::scratchPath("config");
     if (!fuzz::writeScratch(path, data, size)) return 0;
 
-    Config config;
+    Config config({"Hash", "BookFile", "", " ", "a"});
     if (config.readFile(path.c_str())) {
         (void)config.getInt("Hash", 32);
         (void)config.getString("BookFile", "none");

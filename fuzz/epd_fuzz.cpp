@@ -61,17 +61,14 @@ void runLine(char* line) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::initOnce();
     if (size > 16384) return -1;
-    // The tool reads with fgets into a buffer of LineBufferSize characters:
-    // a longer line arrives in pieces, each handled as a line.
-    char line[tools::LineBufferSize];
-    size_t used = 0;
+    // The tool reads whole lines, up to tools::MaxLineLength characters.
+    std::string line;
     for (size_t k = 0; k <= size; ++k) {
         const bool end = k == size;
-        if (!end) line[used++] = char(data[k]);
-        if (end || data[k] == '\n' || used == size_t(tools::LineBufferSize) - 1) {
-            line[used] = '\0';
-            runLine(line);
-            used = 0;
+        if (!end) line += char(data[k]);
+        if (end || data[k] == '\n') {
+            if (line.size() <= tools::MaxLineLength + 1) runLine(&line[0]);
+            line.clear();
         }
     }
     return 0;

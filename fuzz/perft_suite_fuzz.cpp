@@ -15,19 +15,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::initOnce();
     if (size > 8192) return -1;
 
-    // The scan alone, on the pieces the suite reads.
-    char line[tools::LineBufferSize];
-    size_t used = 0;
+    // The scan alone, on the lines the suite reads (each whole).
+    std::string line;
     for (size_t k = 0; k <= size; ++k) {
         const bool end = k == size;
-        if (!end) line[used++] = char(data[k]);
-        if (end || data[k] == '\n' || used == size_t(tools::LineBufferSize) - 1) {
-            line[used] = '\0';
-            used = 0;
-            tools::blankControlCharacters(line);
-            const std::vector<std::string> fields = scanPerftFields(line);
+        if (!end) line += char(data[k]);
+        if (end || data[k] == '\n') {
+            tools::blankControlCharacters(&line[0]);
+            const std::vector<std::string> fields = scanPerftFields(line.c_str());
             if (fields.size() > size_t(MaxPerftFields)) __builtin_trap();
             for (int depth = -1; depth <= 3; ++depth) (void)expectedPerftCount(fields, depth);
+            line.clear();
         }
     }
 

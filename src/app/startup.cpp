@@ -44,7 +44,10 @@ bool raiseStackLimit() {
 }
 
 bool readConfiguration(EngineSettings& s, const char* fileName) {
-    Config config;
+    Config config({"Hash", "Book", "BookFile", "BookSelectivity", "UseStrength", "StrengthELO",
+                   "MaxThreads", "MinSplitDepth", "UsePersonality", "PersonalityFile", "LogLevel",
+                   "LogFormat", "LogPID", "UseNullMovePruning", "UseLMR", "DrawScore",
+                   "UseInputThread"});
     if (!config.readFile(fileName)) return false;
     // An existing file gives every key it lacks the value in the second
     // argument, which is not always the built-in default.

@@ -257,3 +257,12 @@ bool toFen(const Position& position, int historyLength, char* buffer) {
     std::snprintf(out, size_t(FenBufferSize - used), " %d %d", int(position.halfmoveClock), historyLength);
     return true;
 }
+
+std::string fenEcho(const char* text) {
+    const size_t length = strnlen(text, FenEchoLength + 1);
+    if (length <= FenEchoLength) return std::string(text, length);
+    size_t cut = FenEchoLength;
+    // Continuation bytes of a UTF-8 character go with the character.
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xc0) == 0x80) cut--;
+    return std::string(text, cut) + "...";
+}

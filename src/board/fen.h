@@ -3,7 +3,9 @@
 // setupFromFen (or Position::setup) turns into a position; toFen writes a
 // position back.
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "board/position.h"
 
@@ -38,3 +40,13 @@ constexpr int FenBufferSize = FenMaxLength + 1;
 // file letter where the castling rook is not the outermost one on its side
 // (which KQkq would name instead). Returns true.
 bool toFen(const Position& position, int historyLength, char* buffer);
+
+// The longest part of a refused FEN text that a message repeats: room for
+// any position the engine could accept, while a text of any size the GUI
+// sends still makes a line of bounded size.
+constexpr size_t FenEchoLength = 100;
+
+// The text as messages about it repeat it: whole up to FenEchoLength
+// characters, else its head (never ending inside a UTF-8 character) followed
+// by "...".
+std::string fenEcho(const char* text);

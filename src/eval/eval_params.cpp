@@ -34,7 +34,7 @@ int32_t limitPersonalityValue(int index, int32_t value) {
 }
 
 bool EvalParams::loadPersonality(const std::string& path) {
-    Config config;
+    Config config(std::vector<std::string>(personalityKeys, personalityKeys + ValueCount));
     if (!config.readFile(path.c_str())) {
         // Dropping a personality is a load of an unreadable path: back to
         // the built-in weights, silently.

@@ -5,11 +5,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "foundation/line_reader.h"
 #include "foundation/regular_file.h"
 
 namespace {
 
-constexpr int lineBufferSize = 1024;
+// What is kept of a line: a longer line keeps its head, and its tail is never
+// read as a line of its own.
+constexpr size_t lineLimit = 1023;
 
 // Control characters and every byte from 0x80 up end a line: values are plain
 // ASCII, and the tab starts a trailing comment.
@@ -22,27 +25,11 @@ void cutAtControlCharacter(char* line) {
     }
 }
 
-// Reads one physical line, up to its line feed or the end of the file, into
-// `line`: as much of it as fits, NUL terminated; the rest of an over-long
-// line is dropped, so that its tail is never read as a line of its own. The
-// line ends where the line feed is, whatever bytes (a NUL among them) stand
-// before it. False at the end of the file, when no byte was left to read.
-bool readPhysicalLine(FILE* file, char* line, size_t size) {
-    size_t length = 0;
-    bool any = false;
-    int c;
-    while ((c = fgetc(file)) != EOF) {
-        any = true;
-        if (c == '\n')
-            break;
-        if (length < size - 1)
-            line[length++] = char(c);
-    }
-    line[length] = '\0';
-    return any;
-}
-
 }  // namespace
+
+Config::Config(const std::vector<std::string>& keys) {
+    for (const std::string& key : keys) wanted.emplace(key, false);
+}
 
 bool Config::readFile(const char* fileName) {
     FILE* file = openRegularFile(fileName);
@@ -50,22 +37,34 @@ bool Config::readFile(const char* fileName) {
         return false;
 
     const size_t entriesBefore = entries.size();
-    char line[lineBufferSize];
-    while (readPhysicalLine(file, line, sizeof line)) {
+    std::vector<std::string> keptHere;
+    LineReader lines(file, lineLimit);
+    std::string key;
+    while (lines.next()) {
+        char* line = lines.text();
         cutAtControlCharacter(line);
         if (strlen(line) <= 2 || line[0] == '#' || line[0] == ';')
             continue;
         const char* equals = strchr(line, '=');
         if (equals == nullptr)
             continue;
-        entries.push_back(ConfigEntry{std::string(line, size_t(equals - line)), std::string(equals + 1)});
+        key.assign(line, size_t(equals - line));
+        auto known = wanted.find(key);
+        // An unknown key, or one whose first line was kept already.
+        if (known == wanted.end() || known->second)
+            continue;
+        known->second = true;
+        keptHere.push_back(key);
+        entries.push_back(ConfigEntry{key, std::string(equals + 1)});
     }
     // A file that fails part way is not read: its first lines alone would
     // give settings nobody wrote.
     const bool complete = !ferror(file);
     fclose(file);
-    if (!complete)
+    if (!complete) {
         entries.resize(entriesBefore);
+        for (const std::string& dropped : keptHere) wanted[dropped] = false;
+    }
     return complete;
 }
 

@@ -294,7 +294,7 @@ void UciProtocol::position(Tokenizer& line) {
     } while (line.next());
     if (!e.setFen(fen.c_str())) {
         // The old position stays; the GUI must know its own is not in force.
-        sendToGui(e, "info string Illegal position: %s", fen.c_str());
+        sendToGui(e, "info string Illegal position: %s", fenEcho(fen.c_str()).c_str());
         return;
     }
     if (movesStart != nullptr) e.applyMoves(movesStart);

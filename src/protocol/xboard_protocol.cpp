@@ -273,7 +273,7 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
         const char* fen = line.next() ? line.tokenStart : "";
         FenFields fields;
         if (!parseFen(fen, fields)) {
-            logger.log(LogError, "Invalid FEN string : '%s'", fen);
+            logger.log(LogError, "Invalid FEN string : '%s'", fenEcho(fen).c_str());
             sendLine("tellusererror Illegal position");
             return 1;
         }

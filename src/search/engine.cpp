@@ -106,7 +106,7 @@ bool Engine::setFen(const char* text) {
     // kings, too many pieces, the side not to move in check), so everything
     // it accepts is safe to search.
     if (text == nullptr || !parseFen(text, fields)) {
-        logger.log(LogError, "Invalid FEN string : '%s'", text ? text : "");
+        logger.log(LogError, "Invalid FEN string : '%s'", fenEcho(text ? text : "").c_str());
         return false;
     }
     repKeyCount = 0;

@@ -85,6 +85,31 @@ TEST(Configuration, ValuesAreClampedToTheirRanges) {
     for (const Case& c : cases) EXPECT_EQ(read(c.text).*c.field, c.expected) << c.text;
 }
 
+// Every key of the file reaches its setting, among lines of keys the engine
+// does not know (which it passes over) and later repeats (the first wins).
+TEST(Configuration, EveryKeyIsReadAndItsFirstLineWins) {
+    const std::string keys =
+        "Hash=64\nBook=1\nBookFile=b.bin\nBookSelectivity=50\nUseStrength=1\n"
+        "StrengthELO=1500\nMaxThreads=3\nMinSplitDepth=6\nUsePersonality=0\n"
+        "PersonalityFile=p.txt\nLogLevel=8\nLogFormat=1\nLogPID=1\nUseNullMovePruning=0\n"
+        "UseLMR=0\nDrawScore=-20\nUseInputThread=0\n";
+    std::string repeats;
+    for (size_t at = 0; at < keys.size(); at = keys.find('\n', at) + 1)
+        repeats += keys.substr(at, keys.find('=', at) - at) + "=7\nUnknown=7\n";
+    const EngineSettings s = read("Other=1\n" + keys + repeats);
+    const int EngineSettings::*const fields[] = {
+        &EngineSettings::hashMb,       &EngineSettings::book,          &EngineSettings::bookSelectivity,
+        &EngineSettings::useStrength,  &EngineSettings::strengthElo,   &EngineSettings::maxThreads,
+        &EngineSettings::minSplitDepth, &EngineSettings::usePersonality, &EngineSettings::logLevel,
+        &EngineSettings::logFormat,    &EngineSettings::logPid,        &EngineSettings::useNullMovePruning,
+        &EngineSettings::useLmr,       &EngineSettings::drawScore,     &EngineSettings::useInputThread};
+    const int expected[] = {64, 1, 50, 1, 1500, 3, 6, 0, 8, 1, 1, 0, 0, -20, 0};
+    for (size_t i = 0; i < sizeof expected / sizeof expected[0]; i++)
+        EXPECT_EQ(s.*fields[i], expected[i]) << i;
+    EXPECT_EQ(s.bookFile, "b.bin");
+    EXPECT_EQ(s.personalityFile, "p.txt");
+}
+
 TEST(Configuration, PersonalityInUseOnlyForOne) {
     EXPECT_TRUE(read("UsePersonality=1\nPersonalityFile=p.txt\n").personalityInUse);
     EXPECT_FALSE(read("UsePersonality=2\n").personalityInUse);

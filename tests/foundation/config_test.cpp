@@ -3,17 +3,23 @@
 #include <climits>
 #include <cstdio>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 #include "foundation/config.h"
 
 namespace {
 
+// Every key the tests below look up.
+const std::vector<std::string> testKeys = {
+    "Hash", "Hash ", "a", "", " #x", "#x", ";x", "Name", "NoEqualsSign", "Key", "Book", "Threads",
+    "Missing", "b", "c", "d", "e", "f", "g", "Long", "A", "Next", "B"};
+
 // Writes `content` to a temporary file and reads it back as a Config.
 class ConfigFile : public testing::Test {
 protected:
     std::string path = testing::TempDir() + "vorlix_config_" + std::to_string(getpid()) + ".ini";
-    Config config;
+    Config config{testKeys};
 
     void load(const std::string& content) {
         FILE* file = fopen(path.c_str(), "wb");
@@ -50,7 +56,7 @@ const LineCase lineCases[] = {
 TEST_F(ConfigFile, LineRules) {
     for (const LineCase& c : lineCases) {
         SCOPED_TRACE(c.line);
-        config.entries.clear();
+        config = Config(testKeys);
         load(std::string(c.line) + "\n");
         const std::string missing = "<missing>";
         EXPECT_EQ(config.getString(c.key, missing), c.value ? c.value : missing);
@@ -69,7 +75,7 @@ TEST_F(ConfigFile, WindowsLineEndsAndFirstEntryWins) {
     EXPECT_EQ(config.getString("Hash", ""), "128");
     EXPECT_EQ(config.getInt("Missing", 7), 7);
     EXPECT_EQ(config.getString("Missing", "dflt"), "dflt");
-    EXPECT_EQ(config.entries.size(), 3u);
+    EXPECT_EQ(config.entries.size(), 2u);  // the repeated key is not kept
 }
 
 TEST_F(ConfigFile, GetIntReadsLikeStrtolAndSaturates) {
@@ -101,9 +107,11 @@ TEST_F(ConfigFile, OverlongLineTailIsDiscarded) {
     };
     for (const OverlongCase& c : cases) {
         SCOPED_TRACE(c.line.size());
-        config.entries.clear();
+        config = Config(testKeys);
         load(c.line + "\nThreads=3\n");
-        if (c.longKey != nullptr) EXPECT_EQ(config.getString(c.longKey, "").size(), c.longValueSize);
+        if (c.longKey != nullptr) {
+            EXPECT_EQ(config.getString(c.longKey, "").size(), c.longValueSize);
+        }
         EXPECT_EQ(config.getInt("Hash", 64), 64);
         EXPECT_EQ(config.getInt("Threads", 1), 3);
         EXPECT_EQ(config.entries.size(), c.longKey != nullptr ? 2u : 1u);
@@ -117,13 +125,31 @@ TEST_F(ConfigFile, LineOfExactlyBufferLengthIsWhole) {
     EXPECT_EQ(config.getInt("Next", 0), 1);
 }
 
+// Only the keys the reader was given are kept, each once: a file of any
+// number of other lines, or of repeats, costs no more than those keys.
+TEST_F(ConfigFile, OnlyTheFirstLineOfAKnownKeyIsKept) {
+    config = Config({"Hash", "Threads"});
+    std::string text;
+    for (int i = 0; i < 1000; i++)
+        text += "a=b\nHash=" + std::to_string(64 + i) + "\nunknown" + std::to_string(i) + "=1\n";
+    load(text + "Threads=3\nThreads=4\n");
+    ASSERT_EQ(config.entries.size(), 2u);
+    EXPECT_EQ(config.entries[0].key, "Hash");
+    EXPECT_EQ(config.entries[0].value, "64");
+    EXPECT_EQ(config.entries[1].key, "Threads");
+    EXPECT_EQ(config.entries[1].value, "3");
+    EXPECT_EQ(config.getInt("Hash", 1), 64);
+    EXPECT_EQ(config.getInt("Threads", 1), 3);
+    EXPECT_EQ(config.getString("a", "none"), "none");  // not asked for: missing
+}
+
 TEST_F(ConfigFile, LastLineWithoutLineEnd) {
     load("A=1\nB=2");
     EXPECT_EQ(config.getInt("B", 0), 2);
 }
 
 TEST(Config, MissingFileGivesFalseAndNoEntries) {
-    Config config;
+    Config config(testKeys);
     EXPECT_FALSE(config.readFile("/nonexistent-directory/vorlix.ini"));
     EXPECT_TRUE(config.entries.empty());
     EXPECT_EQ(config.getInt("Hash", 64), 64);

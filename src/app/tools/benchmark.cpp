@@ -2,7 +2,6 @@
 
 #include <cinttypes>
 #include <cstdint>
-#include <cstring>
 
 #include "app/tools/search_limits.h"
 #include "app/tools/tool_io.h"
@@ -15,7 +14,6 @@
 namespace {
 
 constexpr int MaxBenchmarkDepth = 128;
-constexpr int BenchmarkLineSize = 1024;
 
 }  // namespace
 
@@ -54,10 +52,9 @@ std::vector<std::string> readBenchmarkFile(const std::string& fileName) {
     if (fileName.empty()) return positions;
     FILE* file = openRegularFile(fileName.c_str());
     if (file == nullptr) return positions;
-    char line[BenchmarkLineSize];
-    while (std::fgets(line, sizeof line, file) != nullptr) {
-        if (std::strlen(line) >= 3) positions.push_back(line);
-    }
+    // Lines of fewer than 3 characters, the line feed counted, hold no position.
+    tools::InputLines lines(file, "benchmark", fileName.c_str(), 3);
+    while (const char* line = lines.next()) positions.push_back(line);
     // A file that fails part way is taken as one that cannot be read.
     if (std::ferror(file)) positions.clear();
     std::fclose(file);

@@ -180,8 +180,8 @@ int runCheckFenSuite(const char* fileName, FILE* out) {
     std::fprintf(out, "Check FEN suite : '%s'\n", fileName);
     unsigned checked = 0;
     unsigned valid = 0;
-    char line[tools::LineBufferSize];
-    while (tools::readLine(file, line)) {
+    tools::InputLines lines(file, suiteName, fileName);
+    while (char* line = lines.next()) {
         checked++;
         if (checkFenLine(line)) {
             valid++;

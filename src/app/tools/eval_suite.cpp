@@ -28,8 +28,8 @@ int runEvalSuite(PerftRunner& runner, const char* fileName, FILE* out) {
     int32_t count = 0;
     Timer timer;
     timer.start();
-    char line[tools::LineBufferSize];
-    while (tools::readLine(file, line)) {
+    tools::InputLines lines(file, suiteName, fileName);
+    while (char* line = lines.next()) {
         tools::blankControlCharacters(line);
         if (engine.setFen(line)) {
             int score = evaluate(engine.evalParams, *runner.position, pawnHash, -32000, 32000);

@@ -102,8 +102,8 @@ int runPerftSuiteFile(PerftRunner& runner, const char* fileName, int depth, FILE
     Engine& engine = *runner.engine;
     int score = 0;
     int lines = 0;
-    char line[tools::LineBufferSize];
-    while (tools::readLine(file, line)) {
+    tools::InputLines suiteLines(file, suiteName, fileName);
+    while (char* line = suiteLines.next()) {
         tools::blankControlCharacters(line);
         std::vector<std::string> fields = scanPerftFields(line);
         engine.transpositionTable.clear();

@@ -29,8 +29,8 @@ int runSeeTest(PerftRunner& runner, const char* fileName, FILE* out) {
     ScoredMove moves[MaxMoves];
     Timer timer;
     timer.start();
-    char line[tools::LineBufferSize];
-    while (tools::readLine(file, line)) {
+    tools::InputLines lines(file, toolName, fileName);
+    while (char* line = lines.next()) {
         const size_t length = std::strlen(line);
         // Every "bm" opcode of the line sets up the text in front of it.
         for (size_t i = 0; i + 1 < length; i++) {

@@ -90,8 +90,8 @@ int runTestSuite(PerftRunner& runner, const ConsoleListener& console, const char
     Timer timer;
     timer.start();
     SuiteTotals totals;
-    char line[tools::LineBufferSize];
-    while (tools::readLine(file, line)) {
+    tools::InputLines lines(file, suiteName, fileName);
+    while (char* line = lines.next()) {
         EpdLine epd;
         if (parseEpdLine(line, epd)) {
             std::fprintf(out, "%s\n", std::string(79, '-').c_str());

@@ -39,11 +39,24 @@ bool closeInputFile(FILE* file, const char* tool, const char* fileName) {
     return !failed;
 }
 
-bool readLine(FILE* file, char (&line)[LineBufferSize]) {
-    while (std::fgets(line, sizeof line, file) != nullptr) {
-        if (std::strlen(line) >= 2) return true;
+InputLines::InputLines(FILE* file, const char* tool, const char* fileName, size_t minimumLength)
+    : reader(file, MaxLineLength), tool(tool), fileName(fileName), minimumLength(minimumLength) {}
+
+char* InputLines::next() {
+    while (reader.next()) {
+        if (reader.cut()) {
+            logger.log(LogError, "line %ld of %s is longer than %zu characters, skipped",
+                       reader.number(), fileName, MaxLineLength);
+            std::fprintf(stderr, "%s : line %ld of %s is longer than %zu characters, skipped\n", tool,
+                         reader.number(), fileName, MaxLineLength);
+            std::fflush(stderr);
+            continue;
+        }
+        // Measured as the tools always have: up to a NUL byte, if the line
+        // holds one.
+        if (std::strlen(reader.text()) >= minimumLength) return reader.text();
     }
-    return false;
+    return nullptr;
 }
 
 void blankControlCharacters(char* line) {

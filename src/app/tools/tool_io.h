@@ -1,25 +1,47 @@
 #pragma once
-// Small pieces the file tools share: reading a position file in the fixed
-// pieces the tools work on, and turning counts over elapsed time into speeds.
+// Small pieces the file tools share: reading a position file line by line,
+// and turning counts over elapsed time into speeds.
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
+#include "foundation/line_reader.h"
+
 namespace tools {
 
-// Text files are read in pieces of at most this many characters plus the
-// NUL; a longer line arrives in several pieces, each handled as a line.
-constexpr int LineBufferSize = 512;
+// The longest line the tools take, its line feed not counted: far more than
+// any line of a position file needs, with its comments and counts, while
+// what a line costs stays bounded whatever the file holds.
+constexpr size_t MaxLineLength = 16383;
 
 // Opens a text file for reading when it names a regular file. Otherwise
 // nullptr, with the log line "file not found" and the line
 // "<tool> : cannot read <file> (<reason>)" on standard error.
 FILE* openInputFile(const char* tool, const char* fileName);
 
-// Reads the next piece of the file (see LineBufferSize), passing over pieces
-// shorter than two characters (a lone newline); false at the end of the file
-// and when a read fails.
-bool readLine(FILE* file, char (&line)[LineBufferSize]);
+// The lines of a tool's input file, each whole, however long: a line is
+// never split into several.
+class InputLines {
+public:
+    // `tool` and `fileName` name the file in messages. Lines shorter than
+    // `minimumLength` characters, the line feed counted (so 2 passes over
+    // an empty line), are passed over.
+    InputLines(FILE* file, const char* tool, const char* fileName, size_t minimumLength = 2);
+
+    // The next line, its line feed included when it has one; null at the
+    // end of the file and when a read fails. A line longer than
+    // MaxLineLength is refused: passed over as one line, with the line
+    // "<tool> : line <n> of <file> is longer than <MaxLineLength>
+    // characters, skipped" on standard error and in the log.
+    char* next();
+
+private:
+    LineReader reader;
+    const char* tool;
+    const char* fileName;
+    size_t minimumLength;
+};
 
 // Closes a file read to its end: true when every read succeeded; otherwise
 // false, with the same line on standard error as openInputFile's. Call it
