@@ -190,6 +190,11 @@ public:
         return limitMode == mode || (furtherLimits & limitBit(mode)) != 0;
     }
     int poll();
+    // The pause of the speed limit, taken by a search thread that found the
+    // search too fast: about 20 ms, cut short by a stop and by the time limit
+    // (a paused thread notices the time running out, not the next node). The
+    // main thread keeps polling while it pauses, so its input is read too.
+    void slowDown(bool mainThread);
     void startSearch(int ponder);
     void setStrength(int elo);
     // Searches the game position and reports through the listener. A search
