@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -56,26 +57,29 @@ long long millisecondsSince(std::chrono::steady_clock::time_point start) {
         .count();
 }
 
-// A bounded "go", searched several times in new games; the answers together
-// must take less than `searches` x `eachMs`. Before a pause could be cut
-// short, a pause of 20 ms ran whole and the limit was looked at only every
-// 1024 nodes, which at these speeds is many pauses later.
+// Each case is timed several times and judged by its quickest answer. The
+// pauses of the speed limit are a floor that no answer got under while they
+// ran whole (20 ms each, with the limit looked at only every 1024 nodes,
+// which at these speeds is many pauses later), so a single answer within the
+// time shows they no longer outlast it; a busy machine can delay any one
+// answer, but not every one.
 struct LimitCase {
     const char* name;
     Slowing slowing;
     const char* go;
-    int searches;
-    int eachMs;  // on average, each answer comes sooner than this
+    int withinMs;  // the quickest answer comes sooner than this
 };
 
 const LimitCase limitCases[] = {
-    // Answered after about 150 ms when the pauses ran whole.
-    {"PersonalityMoveTime", Slowing::Personality, "go movetime 20", 3, 70},
-    // The clock's share of 10 ms is a fraction of one pause, which made the
-    // answer come after the whole clock had gone.
-    {"PersonalityClock", Slowing::Personality, "go wtime 10 btime 10", 6, 10},
-    {"EloClock", Slowing::Elo, "go wtime 10 btime 10", 6, 10},
+    // No sooner than after about 140 ms while the pauses ran whole.
+    {"PersonalityMoveTime", Slowing::Personality, "go movetime 20", 70},
+    // A clock of 15 ms, whose share is a fraction of one pause: no sooner
+    // than after a whole pause, beyond the clock, while the pauses ran whole.
+    {"PersonalityClock", Slowing::Personality, "go wtime 15 btime 15", 15},
+    {"EloClock", Slowing::Elo, "go wtime 15 btime 15", 15},
 };
+
+constexpr int timings = 6;
 
 void PrintTo(const LimitCase& c, std::ostream* out) { *out << c.name; }
 
@@ -86,9 +90,8 @@ TEST_P(SlowedSearchLimits, AnswersWithinTheTime) {
     TempDir dir;
     auto engine = startSlowedEngine(dir, c.slowing, std::get<1>(GetParam()));
     ASSERT_TRUE(engine);
-    long long totalMs = 0;
     std::vector<long long> tookMs;
-    for (int k = 0; k < c.searches; k++) {
+    for (int k = 0; k < timings; k++) {
         engine->send("ucinewgame");
         engine->send(position);
         engine->send("isready");
@@ -98,11 +101,11 @@ TEST_P(SlowedSearchLimits, AnswersWithinTheTime) {
         ASSERT_TRUE(engine->waitFor("^bestmove [a-h][1-8][a-h][1-8]", answerMs))
             << joinLines(engine->transcript);
         tookMs.push_back(millisecondsSince(start));
-        totalMs += tookMs.back();
     }
     std::string each;
     for (const long long ms : tookMs) each += " " + std::to_string(ms);
-    EXPECT_LT(totalMs, c.searches * c.eachMs) << "answers took (ms):" << each;
+    EXPECT_LT(*std::min_element(tookMs.begin(), tookMs.end()), c.withinMs)
+        << "answers took (ms):" << each;
     engine->send("quit");
     EXPECT_EQ(engine->waitExit(answerMs), 0);
 }
@@ -115,7 +118,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // "stop" ends a slowed analysis at once. Without the input thread the search
 // reads the command itself, which it did only every 1024 nodes: at 1000
-// nodes per second, over 100 ms after "stop".
+// nodes per second, over 100 ms after "stop". Judged by the quickest answer,
+// as above.
 class SlowedSearchStop : public testing::TestWithParam<bool> {};
 
 TEST_P(SlowedSearchStop, StopIsAnsweredAtOnce) {
@@ -123,15 +127,22 @@ TEST_P(SlowedSearchStop, StopIsAnsweredAtOnce) {
     TempDir dir;
     auto engine = startSlowedEngine(dir, Slowing::Personality, GetParam());
     ASSERT_TRUE(engine);
-    engine->send(position);
-    engine->send("go infinite");
-    // Searching, and slowed down, once the first iteration has reported.
-    ASSERT_TRUE(engine->waitFor("^info depth 1 ", answerMs)) << joinLines(engine->transcript);
-    const auto start = std::chrono::steady_clock::now();
-    engine->send("stop");
-    ASSERT_TRUE(engine->waitFor("^bestmove [a-h][1-8][a-h][1-8]", answerMs))
-        << joinLines(engine->transcript);
-    EXPECT_LT(millisecondsSince(start), withinMs);
+    std::vector<long long> tookMs;
+    for (int k = 0; k < timings; k++) {
+        engine->send(position);
+        engine->send("go infinite");
+        // Searching, and slowed down, once the first iteration has reported.
+        ASSERT_TRUE(engine->waitFor("^info depth 1 ", answerMs)) << joinLines(engine->transcript);
+        const auto start = std::chrono::steady_clock::now();
+        engine->send("stop");
+        ASSERT_TRUE(engine->waitFor("^bestmove [a-h][1-8][a-h][1-8]", answerMs))
+            << joinLines(engine->transcript);
+        tookMs.push_back(millisecondsSince(start));
+    }
+    std::string each;
+    for (const long long ms : tookMs) each += " " + std::to_string(ms);
+    EXPECT_LT(*std::min_element(tookMs.begin(), tookMs.end()), withinMs)
+        << "answers took (ms):" << each;
     engine->send("quit");
     EXPECT_EQ(engine->waitExit(answerMs), 0);
 }
