@@ -187,6 +187,11 @@ public:
     // limitedBy(Infinite): no limit at all.
     bool limitedBy(LimitMode mode) const { return limitMode.has(mode); }
     int poll();
+    // The pause of the speed limit, taken by a search thread that found the
+    // search too fast: about 20 ms, cut short by a stop and by the time limit
+    // (a paused thread notices the time running out, not the next node). The
+    // main thread keeps polling while it pauses, so its input is read too.
+    void slowDown(bool mainThread);
     void startSearch(int ponder);
     void setStrength(int elo);
     // Searches the game position and reports through the listener. A search

@@ -1,7 +1,5 @@
 #include "search/searcher.h"
 
-#include <unistd.h>
-
 #include <climits>
 #include <cstring>
 
@@ -98,7 +96,7 @@ void Searcher::throttle() {
     for (const SearchThread* other : pool->threads)
         total += other->nodes.load(std::memory_order_relaxed);
     const double rate = double(total) / ((engine->searchTimer.elapsed() + 1.0) * 0.000001);
-    if (rate > double(engine->npsLimit)) usleep(20000);
+    if (rate > double(engine->npsLimit)) engine->slowDown(mainThread);
 }
 
 bool Searcher::offerSplit(MovePicker& picker, int alpha, int beta, int depth, int ply,

@@ -5,6 +5,7 @@
 #include <sys/select.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "foundation/log.h"
@@ -73,6 +74,41 @@ int Engine::poll() {
     if (inputThreadInUse || !standardInputReadable()) return 1;
     listener->pollInput();
     return stopState.load(std::memory_order_relaxed) == Running ? 1 : 0;
+}
+
+namespace {
+constexpr double SlowDownMicros = 20000.0;
+// Longest sleep between two looks at the stop state and the clock.
+constexpr double WatchMicros = 1000.0;
+}  // namespace
+
+void Engine::slowDown(bool mainThread) {
+    const double wakeAt = searchTimer.elapsed() + SlowDownMicros;
+    for (;;) {
+        // A ponder hit makes the time limit count from the next look on.
+        const bool timed = !ponderSearch.load(std::memory_order_relaxed) &&
+                           (limitedBy(MoveTime) || limitedBy(Clock));
+        if (mainThread) {
+            // The full check of every pollInterval-th node: the limits, and
+            // the input when no input thread reads it.
+            pollCounter.store(pollInterval, std::memory_order_relaxed);
+            if (poll() == 0) return;
+        } else {
+            if (stopState.load(std::memory_order_relaxed) != Running) return;
+            // The main thread may be waiting at a split point, where it does
+            // not poll: whoever sees the time run out ends the search.
+            if (timed && searchTimer.elapsed() >= double(timeBudget)) {
+                stopFromPoll();
+                return;
+            }
+        }
+        const double now = searchTimer.elapsed();
+        if (now >= wakeAt) return;
+        double pause = std::min(wakeAt - now, WatchMicros);
+        if (timed) pause = std::min(pause, double(timeBudget) - now);
+        if (pause < 1.0) pause = 1.0;
+        usleep(useconds_t(pause));
+    }
 }
 
 void Engine::setStrength(int elo) {

@@ -7,6 +7,7 @@
 // reported with the game and the last lines exchanged.
 //
 //   vorlix_soak --games 1000 --parallel 4 --bin build/bin [--cores 8]
+//               [--elo 1000] [--reduce-speed 1000]   every program slowed
 //   vorlix_soak --selftest 2000     random games: the two rule books agree
 //
 // The exit status is 0 when nothing went wrong.
@@ -54,6 +55,10 @@ struct PlayerSetup {
     bool ponder = false;
     bool inputThread = true;
     bool post = true;  // XBoard thinking lines
+    // Slowed play, through the configuration file (0: not used): a reduced
+    // strength, and a personality whose only key is its speed limit.
+    int elo = 0;
+    int reduceSpeed = 0;
 };
 
 struct GameSetup {
@@ -87,7 +92,9 @@ std::mutex outputLock;
 
 std::string describe(const PlayerSetup& p) {
     return p.program + " t" + std::to_string(p.threads) + " h" + std::to_string(p.hashMb) +
-           (p.ponder ? " ponder" : "") + (p.inputThread ? "" : " no-input-thread");
+           (p.ponder ? " ponder" : "") + (p.inputThread ? "" : " no-input-thread") +
+           (p.elo ? " elo " + std::to_string(p.elo) : "") +
+           (p.reduceSpeed ? " nps " + std::to_string(p.reduceSpeed) : "");
 }
 
 std::vector<std::string> split(const std::string& line) {
@@ -282,6 +289,11 @@ bool Game::startPlayer(Player& p) {
         std::ofstream ini(p.dir.path + "/vorlix.ini");
         ini << "Hash=" << p.setup.hashMb << "\nMaxThreads=" << p.setup.threads
             << "\nUseInputThread=" << (p.setup.inputThread ? 1 : 0) << "\n";
+        if (p.setup.elo) ini << "UseStrength=1\nStrengthELO=" << p.setup.elo << "\n";
+        if (p.setup.reduceSpeed) {
+            std::ofstream(p.dir.path + "/slow.ini") << "ReduceSpeed=" << p.setup.reduceSpeed << "\n";
+            ini << "UsePersonality=1\nPersonalityFile=" << p.dir.path << "/slow.ini\n";
+        }
     }
     if (!p.program.start(binDir + "/" + p.setup.program, p.dir.path)) {
         mine.crashes++;
@@ -698,7 +710,7 @@ int usage() {
     std::fprintf(stderr,
                  "usage: vorlix_soak [--games N] [--parallel N] [--bin DIR] [--seed N]\n"
                  "                   [--protocol uci|xboard|both] [--programs a,b,...]\n"
-                 "                   [--cores N]\n"
+                 "                   [--cores N] [--elo N] [--reduce-speed N]\n"
                  "       vorlix_soak --selftest GAMES\n");
     return 2;
 }
@@ -711,7 +723,7 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
     initAttackTables();
 
-    int games = 1000, parallel = 4, selftestGames = 0;
+    int games = 1000, parallel = 4, selftestGames = 0, elo = 0, reduceSpeed = 0;
     int cores = int(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
     uint64_t seed = 1;
     std::string binDir = "build/bin", protocols = "both";
@@ -729,6 +741,8 @@ int main(int argc, char** argv) {
         else if (arg == "--protocol") protocols = value;
         else if (arg == "--programs") programList = value;
         else if (arg == "--selftest") selftestGames = std::atoi(value.c_str());
+        else if (arg == "--elo") elo = std::atoi(value.c_str());
+        else if (arg == "--reduce-speed") reduceSpeed = std::atoi(value.c_str());
         else return usage();
     }
     if (selftestGames > 0) {
@@ -790,7 +804,8 @@ int main(int argc, char** argv) {
     for (int k = 0; k < parallel; k++) {
         workers.emplace_back([&] {
             for (int index = next++; index < games; index = next++) {
-                const GameSetup setup = makeSetup(index, seed, programs, protocols);
+                GameSetup setup = makeSetup(index, seed, programs, protocols);
+                for (PlayerSetup& p : setup.players) p.elo = elo, p.reduceSpeed = reduceSpeed;
                 const int need = coresOf(setup);
                 {
                     std::unique_lock<std::mutex> guard(coreLock);
