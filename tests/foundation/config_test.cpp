@@ -103,7 +103,9 @@ TEST_F(ConfigFile, OverlongLineTailIsDiscarded) {
         SCOPED_TRACE(c.line.size());
         config.entries.clear();
         load(c.line + "\nThreads=3\n");
-        if (c.longKey != nullptr) EXPECT_EQ(config.getString(c.longKey, "").size(), c.longValueSize);
+        if (c.longKey != nullptr) {
+            EXPECT_EQ(config.getString(c.longKey, "").size(), c.longValueSize);
+        }
         EXPECT_EQ(config.getInt("Hash", 64), 64);
         EXPECT_EQ(config.getInt("Threads", 1), 3);
         EXPECT_EQ(config.entries.size(), c.longKey != nullptr ? 2u : 1u);
