@@ -67,7 +67,7 @@ run_one() {
     echo "$t: ok, $runs executions in ${seconds}s"
   else
     echo "$t: FAILED (see $build/findings/$t.log)"
-    grep -E "ERROR|SUMMARY|runtime error" $build/findings/$t.log | head -5
+    grep -E "^fuzz:|ERROR|SUMMARY|runtime error" $build/findings/$t.log | head -5
     return 1
   fi
 }

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 namespace AttackTables {
 
@@ -121,7 +122,7 @@ void initSlider(Bitboard* table, Bitboard* slices[64], const Bitboard masks[64],
 
 }  // namespace
 
-void initAttackTables() {
+void buildAttackTables() {
     for (int s = 0; s < 64; ++s) squareBit[s] = Bitboard(1) << s;
     initLeaperAttacks();
     initLines();
@@ -130,6 +131,11 @@ void initAttackTables() {
     initSlider(bishopAttackTable, bishopAttackSlice, bishopMask, bishopMagic, bishopShift,
                bishopSteps);
     initSlider(rookAttackTable, rookAttackSlice, rookMask, rookMagic, rookShift, rookSteps);
+}
+
+void initAttackTables() {
+    static std::once_flag built;
+    std::call_once(built, buildAttackTables);
 }
 
 Bitboard queenAttacks(int square, Bitboard occupied) {

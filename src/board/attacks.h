@@ -1,7 +1,8 @@
 #pragma once
 // Attack lookup tables and magic-bitboard slider attacks. The computed tables
-// are filled by initAttackTables() (called from engine initialisation) and
-// only read afterwards, by every thread, without locks.
+// are filled once per process by initAttackTables() (engine initialisation,
+// and whatever else needs a board first) and only read afterwards, by every
+// thread, without locks.
 
 #include <cstdint>
 
@@ -61,8 +62,16 @@ constexpr Bitboard rankMask[8] = {
 
 }  // namespace AttackTables
 
-// Fills every computed table; the same result on every call.
+// Builds every computed table on the first call in the process. Every later
+// call, from any thread, returns once they are built and writes nothing, so
+// an engine initialised while another one searches never rewrites what the
+// other reads.
 void initAttackTables();
+
+// The build itself: fills every entry of every computed table, whatever the
+// memory held, with the same result each time. initAttackTables() runs it
+// once; a direct call rewrites the tables and so must not overlap any reader.
+void buildAttackTables();
 
 // Index of an occupancy subset within a square's slice.
 inline unsigned magicIndex(Bitboard occupancy, Bitboard magic, int shift) {

@@ -10,19 +10,6 @@
 #include "foundation/log.h"
 #include "search/reductions.h"
 
-namespace {
-
-// The attack tables depend on the board alone: the first initialisation
-// builds them, and every later one (each protocol handshake, each engine of a
-// process that runs many) finds them built and never rewrites them under
-// another engine's search.
-void buildAttackTablesOnce() {
-    static const bool built = (initAttackTables(), true);
-    (void)built;
-}
-
-}  // namespace
-
 Engine::Engine() {
     position.clear();
     evalParams.loaded = false;
@@ -44,7 +31,7 @@ Engine::~Engine() {
 }
 
 void Engine::init(int hashMb) {
-    buildAttackTablesOnce();
+    initAttackTables();
     initEvalWeights(evalParams, false);
     initEvalTables();
     repKeyCount = 0;

@@ -113,7 +113,9 @@ TEST_F(ProgramLaunch, WayFollowsTheKernelAndTheSwitch) {
         ForceEmulation force(c.force);
         launch::Way way = c.way == launch::Way::Native ? launch::Way::Emulated : launch::Way::Native;
         const bool started = launch::probeWay(c.path, way);
-        if (c.started >= 0) EXPECT_EQ(started, c.started == 1) << c.what;
+        if (c.started >= 0) {
+            EXPECT_EQ(started, c.started == 1) << c.what;
+        }
         EXPECT_EQ(way, c.way) << c.what;
     }
 }

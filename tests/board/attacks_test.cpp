@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "board/attacks.h"
@@ -269,9 +270,9 @@ TEST_F(AttackTablesTest, LeapersLinesAndBetweenMatchGeometry) {
     }
 }
 
-// Re-initialising rebuilds every table to the same contents, even over
-// scribbled memory (unused slice entries included).
-TEST_F(AttackTablesTest, ReinitialisingGivesTheSameTables) {
+// A build writes every table to the same contents, even over scribbled
+// memory (unused slice entries included).
+TEST_F(AttackTablesTest, RebuildingGivesTheSameTables) {
     std::vector<Bitboard> rook(rookAttackTable, rookAttackTable + 102400);
     std::vector<Bitboard> bishop(bishopAttackTable, bishopAttackTable + 5248);
     std::vector<Bitboard> betweenCopy(&between[0][0], &between[0][0] + 64 * 64);
@@ -281,12 +282,56 @@ TEST_F(AttackTablesTest, ReinitialisingGivesTheSameTables) {
     std::memset(bishopAttackTable, 0xa5, sizeof bishopAttackTable);
     std::memset(between, 0xa5, sizeof between);
     std::memset(knightAttacks, 0xa5, sizeof knightAttacks);
-    initAttackTables();
+    buildAttackTables();
 
     EXPECT_EQ(0, std::memcmp(rook.data(), rookAttackTable, sizeof rookAttackTable));
     EXPECT_EQ(0, std::memcmp(bishop.data(), bishopAttackTable, sizeof bishopAttackTable));
     EXPECT_EQ(0, std::memcmp(betweenCopy.data(), between, sizeof between));
     EXPECT_EQ(0, std::memcmp(knights.data(), knightAttacks, sizeof knightAttacks));
+}
+
+// Once built, the tables are never written again: an engine initialised while
+// another one searches (protocol handshakes, processes that run many engines)
+// leaves what that search reads alone. Marked entries show any rewrite.
+TEST_F(AttackTablesTest, LaterCallsWriteNothing) {
+    Bitboard* const entries[] = {&rookAttackTable[0], &bishopAttackTable[0], &knightAttacks[G1],
+                                 &between[A1][H8], &squareBit[E4]};
+    std::vector<Bitboard> built;
+    for (Bitboard* entry : entries) {
+        built.push_back(*entry);
+        *entry = ~*entry;
+    }
+    std::vector<std::thread> callers;
+    for (int k = 0; k < 4; ++k) callers.emplace_back(initAttackTables);
+    for (std::thread& caller : callers) caller.join();
+    initAttackTables();
+
+    for (size_t k = 0; k < built.size(); ++k) {
+        EXPECT_EQ(~built[k], *entries[k]) << k;
+        *entries[k] = built[k];
+    }
+}
+
+// Threads that all need the tables at once each find them complete on
+// return. (Run alone, as ctest runs it, this test makes the first calls of
+// the process.)
+TEST(AttackTablesBuild, FirstCallsFromSeveralThreadsSeeFinishedTables) {
+    std::vector<int> wrong(4, 0);
+    std::vector<std::thread> users;
+    for (int t = 0; t < 4; ++t)
+        users.emplace_back([t, &wrong] {
+            initAttackTables();
+            std::mt19937_64 random(t + 1);
+            for (int s = 0; s < 64; ++s)
+                for (int n = 0; n < 20; ++n) {
+                    const Bitboard occ = random() & random();
+                    if (queenAttacks(s, occ) != (referenceRook(s, occ) | referenceBishop(s, occ)) ||
+                        knightAttacks[s] == 0)
+                        ++wrong[t];
+                }
+        });
+    for (std::thread& user : users) user.join();
+    EXPECT_EQ(std::vector<int>(4, 0), wrong);
 }
 
 }  // namespace

@@ -290,8 +290,9 @@ TEST(GeneratorProperties, EvasionsAreTheLegalMovesInCheck) {
         EXPECT_EQ(fromEvasions, fromAll) << listText(evasions);
         EXPECT_EQ(std::set<Move>(evasions.begin(), evasions.end()).size(), evasions.size());
         for (Move m : evasions)
-            if (movePiece(m) == King)
+            if (movePiece(m) == King) {
                 EXPECT_EQ(legalOnly(pos, {m}).size(), 1u) << moveText(m);
+            }
         EXPECT_EQ(generate(pos, Generator::QsearchEvasions), withoutUnderpromotions(evasions));
     }
     EXPECT_GT(checked, 100u);
@@ -358,8 +359,9 @@ TEST(GeneratorProperties, QuietChecksAreExactlyTheQuietCheckingMoves) {
         }
         // A king "checking" the other king is never legal: compare legal moves.
         for (Move m : legalOnly(pos, quiets))
-            if (!isCastling(m) && givesCheck(pos, m) && !discovererStaysOnLine(pos, m))
+            if (!isCastling(m) && givesCheck(pos, m) && !discovererStaysOnLine(pos, m)) {
                 EXPECT_TRUE(checkSet.count(m)) << "missing " << moveText(m) << " in " << fenOf(pos);
+            }
         listed += checks.size();
     }
     EXPECT_GT(listed, 1000u);

@@ -16,10 +16,7 @@
 
 namespace movegen_test {
 
-inline void ensureTables() {
-    static const bool built = (initAttackTables(), true);
-    (void)built;
-}
+inline void ensureTables() { initAttackTables(); }
 
 inline bool positionFromFen(const std::string& fen, Position& pos) {
     ensureTables();

@@ -22,10 +22,7 @@
 
 namespace book_test {
 
-inline void ensureTables() {
-    static const bool built = (initAttackTables(), true);
-    (void)built;
-}
+inline void ensureTables() { initAttackTables(); }
 
 inline Position fromFen(const std::string& fen) {
     ensureTables();

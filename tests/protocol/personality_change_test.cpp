@@ -61,7 +61,9 @@ std::vector<std::string> session(const TempDir& dir, const std::vector<std::stri
     EngineProcess engine(dir.path);
     for (const std::string& line : lines) {
         engine.send(line);
-        if (line.rfind("go", 0) == 0) EXPECT_TRUE(engine.waitFor("^bestmove ", timeoutMs)) << line;
+        if (line.rfind("go", 0) == 0) {
+            EXPECT_TRUE(engine.waitFor("^bestmove ", timeoutMs)) << line;
+        }
     }
     engine.closeInput();
     engine.readAll(timeoutMs);

@@ -410,8 +410,9 @@ TEST_P(UciEndlessSearch, WaitsAtItsLastIterationForTheCommandThatEndsIt) {
     const long long cpuBefore = cpuMillis(engine.processId());
     EXPECT_FALSE(engine.waitFor("^bestmove", 600)) << "answered without a command";
     const long long cpuAfter = cpuMillis(engine.processId());
-    if (cpuBefore >= 0 && cpuAfter >= 0)
+    if (cpuBefore >= 0 && cpuAfter >= 0) {
         EXPECT_LT(cpuAfter - cpuBefore, 200) << "the wait used a core";
+    }
 
     endWithOneAnswer(engine, c.ending, "^bestmove a1a8$", c.stillRuns);
 }

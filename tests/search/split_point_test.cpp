@@ -103,7 +103,7 @@ TEST_P(ParallelSearch, MultiPvLinesStayDistinct) {
             ASSERT_FALSE(multis[first + j].pv.empty());
             for (int k = j + 1; k < 4; k++)
                 EXPECT_NE(multis[first + j].pv[0], multis[first + k].pv[0]);
-            if (j > 0) EXPECT_GE(multis[first + j - 1].score, multis[first + j].score);
+            if (j > 0) { EXPECT_GE(multis[first + j - 1].score, multis[first + j].score); }
         }
 }
 
