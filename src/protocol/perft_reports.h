@@ -9,12 +9,20 @@
 
 class Engine;
 
-// Each report refuses a depth above MaxPerftDepth (board/perft.h): it then
-// counts and sends nothing and returns false, and the caller says so in its
-// own words. A depth below 1 counts one ply.
-bool runPerft(Engine& engine, int depth);
-bool runPerftDetailed(Engine& engine, int depth);
-bool runDivide(Engine& engine, int depth);
+enum class PerftReport {
+    Sent,
+    // A depth above MaxPerftDepth (board/perft.h): nothing was counted or
+    // sent, and the caller says so in its own words.
+    TooDeep,
+    // The count was ended early (PerftRunner::stopRequested): what it had
+    // counted is not the tree's, so nothing was sent.
+    Stopped,
+};
+
+// A depth below 1 counts one ply.
+PerftReport runPerft(Engine& engine, int depth);
+PerftReport runPerftDetailed(Engine& engine, int depth);
+PerftReport runDivide(Engine& engine, int depth);
 
 // Leaves per second as the reports print it (16 ms when no time passed).
 int perftSpeed(uint64_t leaves, double micros);
