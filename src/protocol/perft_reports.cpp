@@ -21,6 +21,18 @@ int perftSpeed(uint64_t leafCount, double micros) {
 
 namespace {
 
+// Times `count` alone, inside the caller's setting when there is one.
+void runTimed(const CountSetting& setting, double& micros, const std::function<void()>& count) {
+    const std::function<void()> timed = [&] {
+        Timer timer;
+        timer.start();
+        count();
+        micros = timer.elapsed();
+    };
+    if (setting) setting(timed);
+    else timed();
+}
+
 void sendTime(Engine& engine, const char* format, double micros) {
     char text[durationTextSize];
     formatDuration(text, micros);
@@ -31,15 +43,14 @@ void sendTime(Engine& engine, const char* format, double micros) {
 // as 1, and reported as what was counted) and sends the depth, the leaves,
 // the lines `details` sends, the time and the speed.
 template <typename Count, typename Details>
-PerftReport sendTimedCount(Engine& engine, int depth, Count count, Details details) {
+PerftReport sendTimedCount(Engine& engine, int depth, const CountSetting& setting, Count count,
+                           Details details) {
     PerftRunner& runner = engine.perftRunner;
     if (depth > MaxPerftDepth) return PerftReport::TooDeep;
     if (runner.position == nullptr) return PerftReport::Sent;  // the engine is not initialised
     depth = depth < 1 ? 1 : depth;
-    Timer timer;
-    timer.start();
-    count(runner, depth);
-    const double micros = timer.elapsed();
+    double micros = 0;
+    runTimed(setting, micros, [&] { count(runner, depth); });
     if (runner.stopped()) return PerftReport::Stopped;
     sendToGui(engine, "Depth %d", depth);
     sendToGui(engine, "Nodes = %" PRIu64, runner.nodes);
@@ -51,9 +62,9 @@ PerftReport sendTimedCount(Engine& engine, int depth, Count count, Details detai
 
 }  // namespace
 
-PerftReport runPerft(Engine& engine, int depth) {
+PerftReport runPerft(Engine& engine, int depth, const CountSetting& setting) {
     return sendTimedCount(
-        engine, depth,
+        engine, depth, setting,
         [](PerftRunner& runner, int plies) {
             runner.nodes = 0;
             runner.perft(plies);
@@ -61,9 +72,9 @@ PerftReport runPerft(Engine& engine, int depth) {
         [](PerftRunner&) {});
 }
 
-PerftReport runPerftDetailed(Engine& engine, int depth) {
+PerftReport runPerftDetailed(Engine& engine, int depth, const CountSetting& setting) {
     return sendTimedCount(
-        engine, depth,
+        engine, depth, setting,
         [](PerftRunner& runner, int plies) {
             runner.nodes = runner.captures = runner.enPassant = runner.promotions = 0;
             runner.castles = runner.checks = runner.mates = 0;
@@ -79,15 +90,15 @@ PerftReport runPerftDetailed(Engine& engine, int depth) {
         });
 }
 
-PerftReport runDivide(Engine& engine, int depth) {
+PerftReport runDivide(Engine& engine, int depth, const CountSetting& setting) {
     PerftRunner& runner = engine.perftRunner;
     if (depth > MaxPerftDepth) return PerftReport::TooDeep;
     if (runner.position == nullptr) return PerftReport::Sent;
-    Timer timer;
-    timer.start();
-    runner.allocateDivideEntries();
-    runner.divideRootMoves(depth);
-    const double micros = timer.elapsed();
+    double micros = 0;
+    runTimed(setting, micros, [&] {
+        runner.allocateDivideEntries();
+        runner.divideRootMoves(depth);
+    });
     if (runner.stopped()) {
         runner.freeDivideEntries();
         return PerftReport::Stopped;

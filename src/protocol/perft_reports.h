@@ -4,6 +4,7 @@
 // and the count below each root move.
 
 #include <cstdint>
+#include <functional>
 
 #include "board/perft.h"
 
@@ -19,10 +20,15 @@ enum class PerftReport {
     Stopped,
 };
 
+// Runs the count it is given, the count alone: the report is sent after it
+// has returned. The protocols watch their input around it
+// (protocol/count_watch.h); nothing is needed on the command line.
+using CountSetting = std::function<void(const std::function<void()>& count)>;
+
 // A depth below 1 counts one ply.
-PerftReport runPerft(Engine& engine, int depth);
-PerftReport runPerftDetailed(Engine& engine, int depth);
-PerftReport runDivide(Engine& engine, int depth);
+PerftReport runPerft(Engine& engine, int depth, const CountSetting& setting = nullptr);
+PerftReport runPerftDetailed(Engine& engine, int depth, const CountSetting& setting = nullptr);
+PerftReport runDivide(Engine& engine, int depth, const CountSetting& setting = nullptr);
 
 // Leaves per second as the reports print it (16 ms when no time passed).
 int perftSpeed(uint64_t leaves, double micros);

@@ -152,12 +152,14 @@ void UciProtocol::countMoves(Tokenizer& line) {
         sendToGui(engine, "info string depth too large (at most %d): %s", MaxPerftDepth, line.lineStart);
         return;
     }
-    PerftReport report = PerftReport::Sent;
-    const CountEnd end = runWatchedCount(engine, lineDuringCount, [&] {
-        if (detailed) report = runPerftDetailed(engine, plies);
-        else if (divide) report = runDivide(engine, plies);
-        else report = runPerft(engine, plies);
-    });
+    CountEnd end = CountEnd::Finished;
+    const CountSetting watched = [&](const std::function<void()>& count) {
+        end = runWatchedCount(engine, lineDuringCount, count);
+    };
+    PerftReport report;
+    if (detailed) report = runPerftDetailed(engine, plies, watched);
+    else if (divide) report = runDivide(engine, plies, watched);
+    else report = runPerft(engine, plies, watched);
     // After "quit" nothing more is said.
     if (report == PerftReport::Stopped && end == CountEnd::Stopped)
         sendToGui(engine, "info string stopped, no count: %s", line.lineStart);

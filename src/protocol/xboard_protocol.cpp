@@ -352,11 +352,12 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
             return 1;
         }
         // "quit" ends the count at once; the other commands wait for its end.
-        runWatchedCount(e, quitEndsCount, [&] {
-            if (detailed) runPerftDetailed(e, depth);
-            else if (divide) runDivide(e, depth);
-            else runPerft(e, depth);
-        });
+        const CountSetting watched = [&e](const std::function<void()>& count) {
+            runWatchedCount(e, quitEndsCount, count);
+        };
+        if (detailed) runPerftDetailed(e, depth, watched);
+        else if (divide) runDivide(e, depth, watched);
+        else runPerft(e, depth, watched);
     } else if (tokenIs(line, "option")) {
         if (line.next() && tokenIs(line, "Clear") && line.next() && tokenIs(line, "Hash")) {
             // The search threads read the table: a running search clears it

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <memory>
 #include <ostream>
+#include <regex>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -162,6 +163,14 @@ TEST_P(CountWithCommandsBehind, CountsTheWholeTree) {
     EXPECT_TRUE(containsInOrder(output, c.expected, &missing)) << missing << " in\n" << joinLines(output);
     if (c.dialogue == Dialogue::Uci) {
         EXPECT_EQ(countMatching(output, "^readyok$"), 1) << joinLines(output);
+        // An answer given during the count comes before the report, never
+        // inside it.
+        const std::regex first(c.expected.front()), last(c.expected.back());
+        size_t from = 0, to = 0;
+        while (from < output.size() && !std::regex_search(output[from], first)) from++;
+        for (size_t k = from; k < output.size(); k++)
+            if (std::regex_search(output[k], last)) to = k;
+        for (size_t k = from; k < to; k++) EXPECT_NE(output[k], "readyok") << joinLines(output);
     }
 }
 
