@@ -56,8 +56,14 @@ Bitboard pinnedPieces(const Position& position) {
 // passant (which empties two squares), so only those pay for the full attack
 // test after make; in check every move does. The mover is a template
 // parameter so that make and unmake address its tables at fixed offsets.
+// A count asked to stop returns what it has, and every level above it, which
+// looks at the flag once per child of three plies or more, stops too.
+inline bool askedToStop(int depth, const std::atomic<bool>& stop) {
+    return depth > 2 && stop.load(std::memory_order_relaxed);
+}
+
 template <int Us>
-uint64_t leavesAs(Position& position, int depth) {
+uint64_t leavesAs(Position& position, int depth, const std::atomic<bool>& stop) {
     ScoredMove list[MaxMoves];
     const bool inCheck = kingAttacked(position, Us);
     int count;
@@ -81,14 +87,16 @@ uint64_t leavesAs(Position& position, int depth) {
         moveupdate::makeMoveAs<Us>(position, move, undo);
         const bool suspect = (suspects & AttackTables::squareBit[moveFrom(move)]) || isEnPassant(move);
         if (!suspect || !kingAttacked(position, Us))
-            total += depth <= 1 ? 1 : leavesAs<Us ^ 1>(position, depth - 1);
+            total += depth <= 1 ? 1 : leavesAs<Us ^ 1>(position, depth - 1, stop);
         moveupdate::unmakeMoveAs<Us>(position, move, undo);
+        if (askedToStop(depth, stop)) break;
     }
     return total;
 }
 
-uint64_t leaves(Position& position, int depth) {
-    return position.sideToMove == White ? leavesAs<White>(position, depth) : leavesAs<Black>(position, depth);
+uint64_t leaves(Position& position, int depth, const std::atomic<bool>& stop) {
+    return position.sideToMove == White ? leavesAs<White>(position, depth, stop)
+                                        : leavesAs<Black>(position, depth, stop);
 }
 
 }  // namespace
@@ -96,7 +104,7 @@ uint64_t leaves(Position& position, int depth) {
 void PerftRunner::perft(int depth) { nodes += countLeaves(depth); }
 
 uint64_t PerftRunner::countLeaves(int depth) {
-    return leaves(*position, depth < 1 ? 1 : depth);
+    return leaves(*position, depth < 1 ? 1 : depth, stopRequested);
 }
 
 namespace {
@@ -135,6 +143,7 @@ void detailedLeaves(PerftRunner& runner, Position& position, int depth) {
             }
         }
         position.unmakeMove(move, undo);
+        if (askedToStop(depth, runner.stopRequested)) break;
     }
 }
 
@@ -153,10 +162,11 @@ void PerftRunner::divideRootMoves(int depth) {
         board.makeMove(move, undo);
         if (moverIsSafe(board)) {
             DivideEntry& entry = divideEntries[k++];
-            entry.count = depth < 2 ? 1 : leaves(board, depth - 1);
+            entry.count = depth < 2 ? 1 : leaves(board, depth - 1, stopRequested);
             formatMoveLong(move, entry.text);
         }
         board.unmakeMove(move, undo);
+        if (stopped()) break;
     }
     divideCount = k;
 }

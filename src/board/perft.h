@@ -5,6 +5,7 @@
 // and the count below each root move. The reports that print them are
 // protocol/perft_reports.h.
 
+#include <atomic>
 #include <cstdint>
 
 struct Position;
@@ -38,13 +39,21 @@ struct PerftRunner {
     uint64_t castles = 0;
     uint64_t checks = 0;
     uint64_t mates = 0;
+    // Set by another thread to end a count early (a command that a protocol
+    // reads while the count holds its reading thread). Looked at once per
+    // subtree of three plies or more, so a stop takes effect within
+    // microseconds and costs the count nothing measurable. The owner of a
+    // count clears it before the count starts.
+    std::atomic<bool> stopRequested{false};
 
     PerftRunner() = default;
     ~PerftRunner() { freeDivideEntries(); }
     PerftRunner(const PerftRunner&) = delete;
     PerftRunner& operator=(const PerftRunner&) = delete;
 
-    // Each count takes a depth of at most MaxPerftDepth.
+    // Each count takes a depth of at most MaxPerftDepth. A count that
+    // stopRequested ended early leaves a partial result behind, which is not
+    // the tree's: its caller must not report it as a count (see stopped).
     // Adds the legal leaves at the depth to `nodes`. A depth below 1 counts
     // as 1: the walk always ends.
     void perft(int depth);
@@ -56,6 +65,9 @@ struct PerftRunner {
     // legal root moves and their leaf counts; depth below 2 counts each move
     // once.
     void divideRootMoves(int depth);
+
+    // Whether the last count was ended early by stopRequested.
+    bool stopped() const { return stopRequested.load(std::memory_order_relaxed); }
 
     void allocateDivideEntries();
     void freeDivideEntries();

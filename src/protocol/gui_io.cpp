@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 
 #include "foundation/log.h"
 #include "foundation/tokenizer.h"
@@ -16,6 +17,13 @@
 namespace {
 
 std::atomic<bool> inputEnded{false};
+
+// Input that another reader took while the reading thread was busy with a
+// count (protocol/count_watch.h): whole lines, already logged, then the start
+// of a line whose end had not come yet. Only the reading thread touches
+// them; the other reader hands them over when it has finished.
+std::deque<std::string> heldLines;
+std::string heldStart;
 
 // Writes the line and its newline with one call, so that a line sent by the
 // main thread and one sent by the input thread at the same moment never mix.
@@ -41,34 +49,71 @@ void stopEndlessSearch(Engine& engine) {
 
 }  // namespace
 
-bool inputHasEnded() { return inputEnded.load(); }
+namespace {
 
-int readAndDispatchInput(Engine& engine) {
-    if (inputEnded.load()) return 0;
-    // getline grows the buffer to the whole line: a long "position ... moves"
-    // line must reach the interpreter in one piece.
-    char* buffer = nullptr;
-    size_t capacity = 0;
-    const ssize_t length = getline(&buffer, &capacity, stdin);
-    if (length < 0) {
-        std::free(buffer);
-        inputEnded = true;
-        return 0;
-    }
-    size_t end = std::strcspn(buffer, "\n");
-    buffer[end] = '\0';
+void cleanLineEnd(std::string& text) {
+    text.resize(std::strcspn(text.c_str(), "\n"));
     // Lines from a GUI that writes CR LF carry a carriage return that would
     // otherwise stick to the last word.
-    while (end > 0 && buffer[end - 1] == '\r') buffer[--end] = '\0';
+    while (!text.empty() && text.back() == '\r') text.pop_back();
+}
 
-    logger.log(LogGui, "<< %s", buffer);
-    if (end > 0 && engine.protocol != nullptr) {
-        Tokenizer line(buffer, ' ');
+// The next line: a held one first (logged when it was read), then one of
+// standard input. False at the end of input.
+bool nextInputLine(std::string& text) {
+    if (!heldLines.empty()) {
+        text = std::move(heldLines.front());
+        heldLines.pop_front();
+        return true;
+    }
+    if (inputEnded.load()) {
+        // A last line without its newline, cut off by the end of input.
+        if (heldStart.empty()) return false;
+        text.swap(heldStart);
+        heldStart.clear();
+    } else {
+        // getline grows the buffer to the whole line: a long "position ...
+        // moves" line must reach the interpreter in one piece.
+        char* buffer = nullptr;
+        size_t capacity = 0;
+        const ssize_t length = getline(&buffer, &capacity, stdin);
+        if (length < 0) inputEnded = true;
+        if (length < 0 && heldStart.empty()) {
+            std::free(buffer);
+            return false;
+        }
+        text.swap(heldStart);
+        heldStart.clear();
+        if (length > 0) text.append(buffer, size_t(length));
+        std::free(buffer);
+    }
+    cleanLineEnd(text);
+    logger.log(LogGui, "<< %s", text.c_str());
+    return true;
+}
+
+}  // namespace
+
+bool inputHasEnded() { return inputEnded.load() && heldLines.empty() && heldStart.empty(); }
+
+void cleanInputLine(std::string& text) { cleanLineEnd(text); }
+
+void holdInput(std::vector<std::string>& lines, const std::string& lineStart, bool ended) {
+    for (std::string& line : lines) heldLines.push_back(std::move(line));
+    lines.clear();
+    heldStart += lineStart;
+    if (ended) inputEnded = true;
+}
+
+int readAndDispatchInput(Engine& engine) {
+    std::string text;
+    if (!nextInputLine(text)) return 0;
+    if (!text.empty() && engine.protocol != nullptr) {
+        Tokenizer line(&text[0], ' ');
         if (engine.protocol->handleLine(line) == 0) engine.requestQuit();
         // Whatever the command changed, a search waiting for one looks again.
         engine.wakeSearch();
     }
-    std::free(buffer);
     return 1;
 }
 

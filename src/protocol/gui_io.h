@@ -3,6 +3,7 @@
 // line sent as ">> line" at level GUI, so the log shows the whole dialogue.
 
 #include <string>
+#include <vector>
 
 class Engine;
 
@@ -12,9 +13,21 @@ class Engine;
 // program. Returns 0 at the end of input (nothing dispatched), else 1.
 int readAndDispatchInput(Engine& engine);
 
-// True once readAndDispatchInput has met the end of standard input; later
-// calls return 0 at once without reading again.
+// True once readAndDispatchInput has met the end of standard input and has
+// nothing held left; later calls return 0 at once without reading again.
 bool inputHasEnded();
+
+// Hands over input that another reader took from standard input while the
+// reading thread was busy (a count, protocol/count_watch.h): whole lines,
+// already logged and cut at their newline, which readAndDispatchInput
+// dispatches first, in order; the start of a line whose end was not read yet,
+// which the next line read completes; and whether standard input has ended.
+// Only the reading thread calls it. `lines` is emptied.
+void holdInput(std::vector<std::string>& lines, const std::string& lineStart, bool ended);
+
+// Cuts a line read from standard input at its newline and drops the carriage
+// returns before it, as readAndDispatchInput does.
+void cleanInputLine(std::string& text);
 
 // A search's own poll for input (no input thread): dispatches one line; at
 // the end of input it stops a search that only a command could end (an

@@ -21,6 +21,18 @@ int perftSpeed(uint64_t leafCount, double micros) {
 
 namespace {
 
+// Times `count` alone, inside the caller's setting when there is one.
+void runTimed(const CountSetting& setting, double& micros, const std::function<void()>& count) {
+    const std::function<void()> timed = [&] {
+        Timer timer;
+        timer.start();
+        count();
+        micros = timer.elapsed();
+    };
+    if (setting) setting(timed);
+    else timed();
+}
+
 void sendTime(Engine& engine, const char* format, double micros) {
     char text[durationTextSize];
     formatDuration(text, micros);
@@ -29,31 +41,30 @@ void sendTime(Engine& engine, const char* format, double micros) {
 
 // Counts the game position's tree with `count` (a depth below 1 is counted
 // as 1, and reported as what was counted) and sends the depth, the leaves,
-// the lines `details` sends, the time and the speed. False, with nothing
-// counted or sent, for a depth above MaxPerftDepth.
+// the lines `details` sends, the time and the speed.
 template <typename Count, typename Details>
-bool sendTimedCount(Engine& engine, int depth, Count count, Details details) {
+PerftReport sendTimedCount(Engine& engine, int depth, const CountSetting& setting, Count count,
+                           Details details) {
     PerftRunner& runner = engine.perftRunner;
-    if (depth > MaxPerftDepth) return false;
-    if (runner.position == nullptr) return true;  // the engine is not initialised
+    if (depth > MaxPerftDepth) return PerftReport::TooDeep;
+    if (runner.position == nullptr) return PerftReport::Sent;  // the engine is not initialised
     depth = depth < 1 ? 1 : depth;
-    Timer timer;
-    timer.start();
-    count(runner, depth);
-    const double micros = timer.elapsed();
+    double micros = 0;
+    runTimed(setting, micros, [&] { count(runner, depth); });
+    if (runner.stopped()) return PerftReport::Stopped;
     sendToGui(engine, "Depth %d", depth);
     sendToGui(engine, "Nodes = %" PRIu64, runner.nodes);
     details(runner);
     sendTime(engine, "Time = %s", micros);
     sendToGui(engine, "Speed = %d", perftSpeed(runner.nodes, micros));
-    return true;
+    return PerftReport::Sent;
 }
 
 }  // namespace
 
-bool runPerft(Engine& engine, int depth) {
+PerftReport runPerft(Engine& engine, int depth, const CountSetting& setting) {
     return sendTimedCount(
-        engine, depth,
+        engine, depth, setting,
         [](PerftRunner& runner, int plies) {
             runner.nodes = 0;
             runner.perft(plies);
@@ -61,9 +72,9 @@ bool runPerft(Engine& engine, int depth) {
         [](PerftRunner&) {});
 }
 
-bool runPerftDetailed(Engine& engine, int depth) {
+PerftReport runPerftDetailed(Engine& engine, int depth, const CountSetting& setting) {
     return sendTimedCount(
-        engine, depth,
+        engine, depth, setting,
         [](PerftRunner& runner, int plies) {
             runner.nodes = runner.captures = runner.enPassant = runner.promotions = 0;
             runner.castles = runner.checks = runner.mates = 0;
@@ -79,15 +90,19 @@ bool runPerftDetailed(Engine& engine, int depth) {
         });
 }
 
-bool runDivide(Engine& engine, int depth) {
+PerftReport runDivide(Engine& engine, int depth, const CountSetting& setting) {
     PerftRunner& runner = engine.perftRunner;
-    if (depth > MaxPerftDepth) return false;
-    if (runner.position == nullptr) return true;
-    Timer timer;
-    timer.start();
-    runner.allocateDivideEntries();
-    runner.divideRootMoves(depth);
-    const double micros = timer.elapsed();
+    if (depth > MaxPerftDepth) return PerftReport::TooDeep;
+    if (runner.position == nullptr) return PerftReport::Sent;
+    double micros = 0;
+    runTimed(setting, micros, [&] {
+        runner.allocateDivideEntries();
+        runner.divideRootMoves(depth);
+    });
+    if (runner.stopped()) {
+        runner.freeDivideEntries();
+        return PerftReport::Stopped;
+    }
     uint64_t total = 0;
     for (int k = 0; k < runner.divideCount; k++) {
         sendToGui(engine, "%10s : %" PRIu64, runner.divideEntries[k].text,
@@ -98,5 +113,5 @@ bool runDivide(Engine& engine, int depth) {
     sendTime(engine, "\nTime = %s", micros);
     sendToGui(engine, "Speed = %d", perftSpeed(total, micros));
     runner.freeDivideEntries();
-    return true;
+    return PerftReport::Sent;
 }

@@ -11,6 +11,7 @@
 #include "foundation/build_config.h"
 #include "foundation/log.h"
 #include "protocol/command_words.h"
+#include "protocol/count_watch.h"
 #include "protocol/engine_setup.h"
 #include "protocol/gui_io.h"
 #include "protocol/perft_reports.h"
@@ -21,6 +22,18 @@ namespace {
 
 // The ponder flag of the search that runs now or is about to run.
 StopState stopFor(Engine& engine) { return engine.ponderSearch.load() ? PonderStopped : Stopped; }
+
+// A count holds the thread that reads the commands: "isready" is answered at
+// once, "stop" and "quit" end the count, the others wait for its end.
+LineDuringCount lineDuringCount(Tokenizer& line) {
+    if (tokenIs(line, "isready")) {
+        sendLine("readyok");
+        return LineDuringCount::Answered;
+    }
+    if (tokenIs(line, "quit")) return LineDuringCount::Quits;
+    if (tokenIs(line, "stop")) return LineDuringCount::Stops;
+    return LineDuringCount::Waits;
+}
 
 }  // namespace
 
@@ -135,12 +148,21 @@ void UciProtocol::countMoves(Tokenizer& line) {
     if (!nextNumber(line, depth)) return;
     settleLastSearch();
     const int plies = int(clamp64(depth, INT_MIN, INT_MAX));
-    bool counted;
-    if (detailed) counted = runPerftDetailed(engine, plies);
-    else if (divide) counted = runDivide(engine, plies);
-    else counted = runPerft(engine, plies);
-    if (!counted)
+    if (plies > MaxPerftDepth) {
         sendToGui(engine, "info string depth too large (at most %d): %s", MaxPerftDepth, line.lineStart);
+        return;
+    }
+    CountEnd end = CountEnd::Finished;
+    const CountSetting watched = [&](const std::function<void()>& count) {
+        end = runWatchedCount(engine, lineDuringCount, count);
+    };
+    PerftReport report;
+    if (detailed) report = runPerftDetailed(engine, plies, watched);
+    else if (divide) report = runDivide(engine, plies, watched);
+    else report = runPerft(engine, plies, watched);
+    // After "quit" nothing more is said.
+    if (report == PerftReport::Stopped && end == CountEnd::Stopped)
+        sendToGui(engine, "info string stopped, no count: %s", line.lineStart);
 }
 
 void UciProtocol::go(Tokenizer& line) {

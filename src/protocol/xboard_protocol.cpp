@@ -15,6 +15,7 @@
 #include "foundation/build_config.h"
 #include "foundation/log.h"
 #include "protocol/command_words.h"
+#include "protocol/count_watch.h"
 #include "protocol/engine_setup.h"
 #include "protocol/gui_io.h"
 #include "protocol/perft_reports.h"
@@ -22,6 +23,13 @@
 #include "search/engine.h"
 
 namespace {
+
+// A count holds the thread that reads the commands: "quit" ends it, every
+// other command waits for its end (a "ping" is answered after the count,
+// as after any command before it).
+LineDuringCount quitEndsCount(Tokenizer& line) {
+    return tokenIs(line, "quit") ? LineDuringCount::Quits : LineDuringCount::Waits;
+}
 
 // The commands that set a search limit.
 bool isLimitCommand(const Tokenizer& line) {
@@ -339,11 +347,17 @@ int XBoardProtocol::executeCommand(Tokenizer& line) {
             return 1;
         }
         const int depth = int(clamp64(n, INT_MIN, INT_MAX));
-        bool counted;
-        if (detailed) counted = runPerftDetailed(e, depth);
-        else if (divide) counted = runDivide(e, depth);
-        else counted = runPerft(e, depth);
-        if (!counted) sendToGui(e, "Error (depth too large): %s", line.lineStart);
+        if (depth > MaxPerftDepth) {
+            sendToGui(e, "Error (depth too large): %s", line.lineStart);
+            return 1;
+        }
+        // "quit" ends the count at once; the other commands wait for its end.
+        const CountSetting watched = [&e](const std::function<void()>& count) {
+            runWatchedCount(e, quitEndsCount, count);
+        };
+        if (detailed) runPerftDetailed(e, depth, watched);
+        else if (divide) runDivide(e, depth, watched);
+        else runPerft(e, depth, watched);
     } else if (tokenIs(line, "option")) {
         if (line.next() && tokenIs(line, "Clear") && line.next() && tokenIs(line, "Hash")) {
             // The search threads read the table: a running search clears it

@@ -23,12 +23,14 @@ namespace {
 // Both kings shuttle between two corner squares; everything else is locked.
 const std::string oneMoveFen = "5bk1/4p1p1/4P1P1/8/8/1p1p4/1P1P4/1KB5 w - - 0 1";
 
+// The sessions end with their input: a "quit" read while a count runs would
+// end the count.
 std::string uci(const std::string& command) {
-    return "uci\nposition fen " + oneMoveFen + "\n" + command + "\nisready\nquit\n";
+    return "uci\nposition fen " + oneMoveFen + "\n" + command + "\nisready\n";
 }
 
 std::string xboard(const std::string& command) {
-    return "xboard\nprotover 2\nsetboard " + oneMoveFen + "\n" + command + "\nping 7\nquit\n";
+    return "xboard\nprotover 2\nsetboard " + oneMoveFen + "\n" + command + "\nping 7\n";
 }
 
 struct DepthCase {
