@@ -30,6 +30,14 @@
 
 namespace enginetest {
 
+// Sanitizer builds start and search several times slower, more so on busy
+// cores: their waits are longer and some speed judgements are not made there.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool sanitizerBuild = true;
+#else
+constexpr bool sanitizerBuild = false;
+#endif
+
 using ::TempDir;
 using ::programPath;
 

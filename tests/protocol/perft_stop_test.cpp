@@ -205,6 +205,10 @@ void PrintTo(const SignalledCount& c, std::ostream* out) { *out << c.name; }
 class SignalledCommandLineCount : public testing::TestWithParam<SignalledCount> {};
 
 TEST_P(SignalledCommandLineCount, EndsAtOnce) {
+    // The default action of a signal is the kernel's, not the engine's code,
+    // so a sanitizer adds nothing here; its runtime can hold a signal back
+    // for seconds on a busy machine.
+    if (sanitizerBuild) GTEST_SKIP() << "the release build checks the signals";
     const SignalledCount& c = GetParam();
     TempDir dir;
     std::vector<std::string> args = c.args;

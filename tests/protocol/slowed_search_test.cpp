@@ -104,8 +104,13 @@ TEST_P(SlowedSearchLimits, AnswersWithinTheTime) {
     }
     std::string each;
     for (const long long ms : tookMs) each += " " + std::to_string(ms);
-    EXPECT_LT(*std::min_element(tookMs.begin(), tookMs.end()), c.withinMs)
-        << "answers took (ms):" << each;
+    // A sanitizer build's own slowness alone takes some answers past these
+    // bounds on busy cores; there the answers are still asked for, so that
+    // the pauses run under the sanitizer, but not timed.
+    if (!sanitizerBuild) {
+        EXPECT_LT(*std::min_element(tookMs.begin(), tookMs.end()), c.withinMs)
+            << "answers took (ms):" << each;
+    }
     engine->send("quit");
     EXPECT_EQ(engine->waitExit(answerMs), 0);
 }
@@ -141,8 +146,10 @@ TEST_P(SlowedSearchStop, StopIsAnsweredAtOnce) {
     }
     std::string each;
     for (const long long ms : tookMs) each += " " + std::to_string(ms);
-    EXPECT_LT(*std::min_element(tookMs.begin(), tookMs.end()), withinMs)
-        << "answers took (ms):" << each;
+    if (!sanitizerBuild) {  // as above
+        EXPECT_LT(*std::min_element(tookMs.begin(), tookMs.end()), withinMs)
+            << "answers took (ms):" << each;
+    }
     engine->send("quit");
     EXPECT_EQ(engine->waitExit(answerMs), 0);
 }

@@ -19,11 +19,7 @@ namespace {
 
 // Ample for a stopped search to answer; sanitizer builds start and run
 // several times slower, more so on busy cores.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr int answerMs = 30000;
-#else
-constexpr int answerMs = 10000;
-#endif
+constexpr int answerMs = sanitizerBuild ? 30000 : 10000;
 
 // A program that has answered "uci", with or without the input thread.
 std::unique_ptr<EngineProcess> startEngine(const TempDir& dir, bool inputThread) {

@@ -19,14 +19,6 @@ using namespace enginetest;
 
 namespace {
 
-// Sanitizer builds search several times slower, at times barely faster than
-// the reduced strength's speed limit.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool sanitizerBuild = true;
-#else
-constexpr bool sanitizerBuild = false;
-#endif
-
 constexpr int answerMs = 10000;  // ample for a stopped search to answer
 
 void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }

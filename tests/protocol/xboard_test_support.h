@@ -23,11 +23,7 @@ using enginetest::TempDir;
 
 // Sanitizer builds run the program several times slower: their games get
 // longer clocks and fewer games.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool slowBuild = true;
-#else
-constexpr bool slowBuild = false;
-#endif
+constexpr bool slowBuild = enginetest::sanitizerBuild;
 
 constexpr int answerTimeoutMs = slowBuild ? 30000 : 10000;
 
