@@ -49,14 +49,14 @@ void stopEndlessSearch(Engine& engine) {
 
 }  // namespace
 
-namespace {
-
-void cleanLineEnd(std::string& text) {
+void cleanInputLine(std::string& text) {
     text.resize(std::strcspn(text.c_str(), "\n"));
     // Lines from a GUI that writes CR LF carry a carriage return that would
     // otherwise stick to the last word.
     while (!text.empty() && text.back() == '\r') text.pop_back();
 }
+
+namespace {
 
 // The next line: a held one first (logged when it was read), then one of
 // standard input. False at the end of input.
@@ -87,7 +87,7 @@ bool nextInputLine(std::string& text) {
         if (length > 0) text.append(buffer, size_t(length));
         std::free(buffer);
     }
-    cleanLineEnd(text);
+    cleanInputLine(text);
     logger.log(LogGui, "<< %s", text.c_str());
     return true;
 }
@@ -95,8 +95,6 @@ bool nextInputLine(std::string& text) {
 }  // namespace
 
 bool inputHasEnded() { return inputEnded.load() && heldLines.empty() && heldStart.empty(); }
-
-void cleanInputLine(std::string& text) { cleanLineEnd(text); }
 
 void holdInput(std::vector<std::string>& lines, const std::string& lineStart, bool ended) {
     for (std::string& line : lines) heldLines.push_back(std::move(line));
